@@ -1,0 +1,263 @@
+#include "Config.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QJsonDocument>
+#include <QSettings>
+
+#define CONFIG_LOG(level) level().noquote().nospace() << "[Config] "
+
+namespace {
+
+// Keys that are never printed in the clear.
+bool isSecret(const QString& key) { return key == QLatin1String("mqtt/password"); }
+
+bool isNumber(const QVariant& v)
+{
+    switch (v.userType()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Longest text accepted from the wire for one value; more is certainly not a setting.
+constexpr int kMaxTextLength = 64 * 1024;
+
+} // namespace
+
+Config::Config(const QString& filename, const QVariantMap& defaults, QObject* parent)
+    : QObject(parent), m_filename(filename), m_settings(defaults), m_defaults(defaults),
+      m_watcher(new QFileSystemWatcher(this))
+{
+    if (!QFileInfo::exists(m_filename)) {
+        CONFIG_LOG(qWarning) << "Creating default config file : " << m_filename;
+        save();
+    }
+    load();
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &Config::onFileChanged);
+    watch();
+}
+
+bool Config::sameValue(const QVariant& stored, const QVariant& incoming)
+{
+    if (!stored.isValid() || !incoming.isValid())
+        return false;
+    if (isNumber(stored) && isNumber(incoming))
+        return stored.toDouble() == incoming.toDouble();
+    if (isNumber(stored) && incoming.userType() == QMetaType::QString) {
+        bool ok = false;
+        const double d = incoming.toString().trimmed().toDouble(&ok);
+        return ok && d == stored.toDouble();
+    }
+    if (stored.userType() == QMetaType::Bool && incoming.userType() == QMetaType::QString) {
+        const QString t = incoming.toString().trimmed();
+        if (t == QLatin1String("true"))
+            return stored.toBool();
+        if (t == QLatin1String("false"))
+            return !stored.toBool();
+        return false;
+    }
+    QVariant converted = incoming;
+    if (!converted.convert(stored.userType()))
+        return false;
+    return converted == stored;
+}
+
+QVariant Config::get(const QString& key) const
+{
+    if (m_overrides.contains(key))
+        return m_overrides.value(key);
+    if (m_defaults.contains(key))
+        return m_settings.contains(key) ? m_settings.value(key) : m_defaults.value(key);
+    return m_settings.value(key);
+}
+
+void Config::set(const QString& key, const QVariant& value)
+{
+    if (m_settings.contains(key) && sameValue(m_settings.value(key), value))
+        return;
+    m_overrides.remove(key);
+    m_settings.insert(key, value);
+    emit configChanged(QVariantMap{{key, value}});
+    save();
+}
+
+QStringList Config::keys() const { return m_settings.keys(); }
+
+void Config::print() const
+{
+    const QString dashes(60, QLatin1Char('-'));
+    CONFIG_LOG(qInfo) << dashes;
+    CONFIG_LOG(qInfo) << " SETTINGS (" << m_filename << ")";
+    CONFIG_LOG(qInfo) << dashes;
+    const QStringList all = keys();
+    int width = 0;
+    for (const QString& k : all)
+        width = qMax(width, k.length());
+    for (const QString& k : all) {
+        QString value = get(k).toString();
+        if (isSecret(k) && !value.isEmpty())
+            value = QStringLiteral("********"); // fixed width: the length is a secret too
+        qInfo().noquote().nospace() << QStringLiteral("[Config]  %1 : %2").arg(k.leftJustified(width), value);
+    }
+}
+
+void Config::addDefaults(const QVariantMap& map)
+{
+    for (auto it = map.cbegin(); it != map.cend(); ++it)
+        m_defaults.insert(it.key(), it.value());
+}
+
+void Config::addOverrides(const QVariantMap& map)
+{
+    for (auto it = map.cbegin(); it != map.cend(); ++it)
+        m_overrides.insert(it.key(), it.value());
+}
+
+QJsonObject Config::toJson() const
+{
+    QMap<QString, QVariantMap> groups;
+    for (auto it = m_settings.cbegin(); it != m_settings.cend(); ++it) {
+        const int slash = it.key().indexOf(QLatin1Char('/'));
+        // A key without a group is what the INI file keeps in its [General] section;
+        // a deeper key keeps its whole remainder, so it can never shadow a real key.
+        const QString group = slash < 0 ? QStringLiteral("General") : it.key().left(slash);
+        const QString name = slash < 0 ? it.key() : it.key().mid(slash + 1);
+        groups[group].insert(name, it.value());
+    }
+    QJsonObject result;
+    for (auto it = groups.cbegin(); it != groups.cend(); ++it)
+        result.insert(it.key(), QJsonObject::fromVariantMap(it.value()));
+    return result;
+}
+
+bool Config::acceptable(const QString& key, const QVariant& value) const
+{
+    switch (value.userType()) {
+    case QMetaType::Bool:
+    case QMetaType::Double:
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+        break;
+    case QMetaType::QString:
+        if (value.toString().size() > kMaxTextLength)
+            return false;
+        break;
+    default:
+        return false; // objects, arrays and null are not settings
+    }
+    if (!m_defaults.contains(key))
+        return true;
+    const QVariant def = m_defaults.value(key);
+    if (def.userType() == QMetaType::QString)
+        return value.userType() == QMetaType::QString;
+    if (def.userType() == QMetaType::Bool)
+        return value.userType() == QMetaType::Bool;
+    if (isNumber(def)) {
+        if (!isNumber(value))
+            return false;
+        const double d = value.toDouble();
+        return d == double(qint64(d)) && d >= -2147483648.0 && d <= 2147483647.0;
+    }
+    return true;
+}
+
+void Config::fromJson(const QJsonObject& object)
+{
+    QVariantMap flat;
+    for (auto g = object.constBegin(); g != object.constEnd(); ++g) {
+        if (!g.value().isObject())
+            continue;
+        const QJsonObject members = g.value().toObject();
+        for (auto m = members.constBegin(); m != members.constEnd(); ++m)
+            flat.insert(g.key() + QLatin1Char('/') + m.key(), m.value().toVariant());
+    }
+    QVariantMap changes;
+    for (auto it = flat.cbegin(); it != flat.cend(); ++it) {
+        if (!m_settings.contains(it.key()))
+            continue;
+        if (sameValue(m_settings.value(it.key()), it.value()))
+            continue;
+        if (!acceptable(it.key(), it.value())) {
+            CONFIG_LOG(qWarning) << "WARN: Ignoring invalid value for " << it.key() << " : "
+                                 << QString::fromUtf8(QJsonDocument::fromVariant(QVariantList{it.value()})
+                                                          .toJson(QJsonDocument::Compact)
+                                                          .left(200));
+            continue;
+        }
+        m_settings.insert(it.key(), it.value());
+        changes.insert(it.key(), it.value());
+    }
+    if (!changes.isEmpty()) {
+        save();
+        emit configChanged(changes);
+    }
+}
+
+QVariantMap Config::readFile()
+{
+    QVariantMap changes;
+    QSettings file(m_filename, QSettings::IniFormat);
+    const QStringList fileKeys = file.allKeys();
+    for (const QString& key : fileKeys) {
+        QVariant value = file.value(key);
+        // An unquoted comma makes the settings class read a list; the text is meant.
+        if (value.userType() == QMetaType::QStringList)
+            value = value.toStringList().join(QLatin1Char(','));
+        if (value.userType() != QMetaType::QString) {
+            CONFIG_LOG(qWarning) << "WARN: Ignoring unreadable value of " << key;
+            continue;
+        }
+        if (m_settings.contains(key) && sameValue(m_settings.value(key), value))
+            continue;
+        m_settings.insert(key, value);
+        changes.insert(key, value);
+    }
+    return changes;
+}
+
+void Config::load()
+{
+    const QVariantMap changes = readFile();
+    if (!changes.isEmpty())
+        emit configChanged(changes);
+}
+
+void Config::save()
+{
+    m_watcher->removePath(m_filename);
+    {
+        QSettings file(m_filename, QSettings::IniFormat);
+        for (auto it = m_settings.cbegin(); it != m_settings.cend(); ++it)
+            file.setValue(it.key(), it.value());
+        file.sync();
+        if (file.status() != QSettings::NoError)
+            CONFIG_LOG(qWarning) << "WARN: Could not write config file : " << m_filename;
+    }
+    watch();
+}
+
+void Config::onFileChanged(const QString&)
+{
+    const QVariantMap changes = readFile();
+    if (!changes.isEmpty()) {
+        emit configFileChanged();
+        emit configChanged(changes);
+    }
+    // Editors replace the file by renaming, which makes the watcher forget it.
+    watch();
+}
+
+void Config::watch()
+{
+    if (QFileInfo::exists(m_filename) && !m_watcher->files().contains(m_filename))
+        m_watcher->addPath(m_filename);
+}

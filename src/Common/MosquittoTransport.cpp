@@ -1,0 +1,306 @@
+#include "MosquittoTransport.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <mosquitto.h>
+#include <sys/socket.h>
+
+#include <mutex>
+
+namespace manager {
+
+namespace {
+
+void initLibrary()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { mosquitto_lib_init(); });
+}
+
+MqttTransport::ClientError connackError(int rc)
+{
+    switch (rc) {
+    case 1: return MqttTransport::InvalidProtocolVersion;
+    case 2: return MqttTransport::IdRejected;
+    case 3: return MqttTransport::ServerUnavailable;
+    case 4: return MqttTransport::BadUsernameOrPassword;
+    case 5: return MqttTransport::NotAuthorized;
+    default: return MqttTransport::UnknownError;
+    }
+}
+
+MqttTransport::ClientError lossError(int rc)
+{
+    switch (rc) {
+    case MOSQ_ERR_SUCCESS: return MqttTransport::NoError;
+    case MOSQ_ERR_PROTOCOL:
+    case MOSQ_ERR_MALFORMED_PACKET:
+    case MOSQ_ERR_MALFORMED_UTF8:
+    case MOSQ_ERR_PAYLOAD_SIZE:
+        return MqttTransport::ProtocolViolation;
+    default:
+        return MqttTransport::TransportInvalid;
+    }
+}
+
+} // namespace
+
+MosquittoTransport::MosquittoTransport(QObject* parent) : MqttTransport(parent)
+{
+    initLibrary();
+    m_housekeeping = new QTimer(this);
+    m_housekeeping->setInterval(500);
+    connect(m_housekeeping, &QTimer::timeout, this, &MosquittoTransport::onHousekeeping);
+}
+
+MosquittoTransport::~MosquittoTransport()
+{
+    dropNotifiers();
+    if (m_mosq)
+        mosquitto_destroy(m_mosq);
+}
+
+void MosquittoTransport::connectToHost()
+{
+    // A fresh library client per attempt: parameters and will apply anew, and no
+    // state of the previous socket survives.
+    dropNotifiers();
+    if (m_mosq) {
+        mosquitto_destroy(m_mosq);
+        m_mosq = nullptr;
+    }
+    m_disconnectRequested = false;
+    m_pendingError = NoError;
+
+    const QByteArray id = clientId().toUtf8();
+    m_mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), cleanSession(), this);
+    if (!m_mosq) {
+        setStateAndError(Connecting, NoError);
+        failAttempt(IdRejected);
+        return;
+    }
+    mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_connect_callback_set(m_mosq, &MosquittoTransport::onConnectCb);
+    mosquitto_disconnect_callback_set(m_mosq, &MosquittoTransport::onDisconnectCb);
+    mosquitto_message_callback_set(m_mosq, &MosquittoTransport::onMessageCb);
+
+    if (!username().isEmpty() || !password().isEmpty()) {
+        const QByteArray user = username().toUtf8();
+        const QByteArray pass = password().toUtf8();
+        mosquitto_username_pw_set(m_mosq, user.constData(), pass.isEmpty() ? nullptr : pass.constData());
+    }
+    if (!willTopic().isEmpty()) {
+        const QByteArray topic = willTopic().toUtf8();
+        const QByteArray msg = willMessage();
+        mosquitto_will_set(m_mosq, topic.constData(), msg.size(), msg.constData(), willQoS(), willRetain());
+    }
+
+    setStateAndError(Connecting, NoError);
+    if (state() != Connecting)
+        return; // a listener started something else meanwhile
+
+    const QByteArray host = hostname().toUtf8();
+    const int rc = mosquitto_connect_async(m_mosq, host.constData(), port(), keepAlive());
+    if (rc != MOSQ_ERR_SUCCESS) {
+        failAttempt(TransportInvalid);
+        return;
+    }
+    syncNotifiers();
+    m_housekeeping->start();
+}
+
+void MosquittoTransport::failAttempt(ClientError error)
+{
+    // Reported from the event loop, as an asynchronous client would, so a caller of
+    // connectToHost() never sees the outcome inside its own call.
+    QPointer<MosquittoTransport> self(this);
+    QTimer::singleShot(0, this, [self, error] {
+        if (!self || self->state() != Connecting)
+            return;
+        self->dropNotifiers();
+        self->m_housekeeping->stop();
+        self->setStateAndError(Disconnected, error);
+    });
+}
+
+void MosquittoTransport::disconnectFromHost()
+{
+    if (!m_mosq || state() == Disconnected)
+        return;
+    m_disconnectRequested = true;
+    if (mosquitto_disconnect(m_mosq) != MOSQ_ERR_SUCCESS) {
+        closeTransport();
+        return;
+    }
+    syncNotifiers(); // the DISCONNECT goes out with the next write, which closes the socket
+}
+
+bool MosquittoTransport::subscribe(const QString& filter, quint8 qos)
+{
+    if (!m_mosq || state() != Connected)
+        return false;
+    const QByteArray f = filter.toUtf8();
+    const int rc = mosquitto_subscribe(m_mosq, nullptr, f.constData(), qos);
+    syncNotifiers();
+    return rc == MOSQ_ERR_SUCCESS;
+}
+
+int MosquittoTransport::publish(const QString& topic, const QByteArray& payload, quint8 qos, bool retain)
+{
+    if (!m_mosq || state() != Connected)
+        return -1;
+    int mid = 0;
+    const QByteArray t = topic.toUtf8();
+    const int rc = mosquitto_publish(m_mosq, &mid, t.constData(), payload.size(),
+                                     payload.isEmpty() ? nullptr : payload.constData(), qos, retain);
+    syncNotifiers();
+    if (rc != MOSQ_ERR_SUCCESS)
+        return -1;
+    return qos == 0 ? 0 : mid;
+}
+
+void MosquittoTransport::closeTransport()
+{
+    if (!m_mosq)
+        return;
+    const int fd = mosquitto_socket(m_mosq);
+    if (fd >= 0) {
+        // The library has no abort call: shutting the socket down makes the next read
+        // report a lost connection and run the normal disconnect path.
+        ::shutdown(fd, SHUT_RDWR);
+        QPointer<MosquittoTransport> self(this);
+        QTimer::singleShot(0, this, [self] {
+            if (self)
+                self->onReadable();
+        });
+    } else if (state() != Disconnected) {
+        dropNotifiers();
+        m_housekeeping->stop();
+        setStateAndError(Disconnected, TransportInvalid);
+    }
+}
+
+void MosquittoTransport::onReadable()
+{
+    if (!m_mosq)
+        return;
+    handleResult(mosquitto_loop_read(m_mosq, 1));
+}
+
+void MosquittoTransport::onWritable()
+{
+    if (!m_mosq)
+        return;
+    handleResult(mosquitto_loop_write(m_mosq, 1));
+}
+
+void MosquittoTransport::onHousekeeping()
+{
+    if (!m_mosq)
+        return;
+    handleResult(mosquitto_loop_misc(m_mosq));
+}
+
+void MosquittoTransport::handleResult(int rc)
+{
+    QPointer<MosquittoTransport> self(this);
+    // Callbacks ran inside the library call; their signals go out only now, so a
+    // listener may reconnect or publish without re-entering the library.
+    flushEvents();
+    if (!self || !m_mosq)
+        return;
+    if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_NO_CONN && mosquitto_socket(m_mosq) < 0 && state() != Disconnected) {
+        // Lost without the library calling back (not expected, but never leave the
+        // state hanging in Connecting or Connected).
+        dropNotifiers();
+        m_housekeeping->stop();
+        setStateAndError(Disconnected, lossError(rc));
+        return;
+    }
+    syncNotifiers();
+}
+
+void MosquittoTransport::flushEvents()
+{
+    QPointer<MosquittoTransport> self(this);
+    while (self && !m_events.isEmpty()) {
+        const Event ev = m_events.takeFirst();
+        switch (ev.kind) {
+        case Event::Connack:
+            if (ev.rc == 0) {
+                setStateAndError(Connected, NoError);
+            } else {
+                m_pendingError = connackError(ev.rc);
+            }
+            break;
+        case Event::Lost: {
+            ClientError err = m_pendingError != NoError ? m_pendingError
+                              : m_disconnectRequested ? NoError
+                                                      : lossError(ev.rc);
+            if (err == NoError && !m_disconnectRequested)
+                err = TransportInvalid;
+            m_pendingError = NoError;
+            dropNotifiers();
+            m_housekeeping->stop();
+            setStateAndError(Disconnected, err);
+            break;
+        }
+        case Event::Message:
+            emit messageReceived(ev.payload, ev.topic);
+            break;
+        }
+    }
+}
+
+void MosquittoTransport::onConnectCb(mosquitto*, void* self, int rc)
+{
+    auto* t = static_cast<MosquittoTransport*>(self);
+    t->m_events.append(Event{Event::Connack, rc, {}, {}});
+}
+
+void MosquittoTransport::onDisconnectCb(mosquitto*, void* self, int rc)
+{
+    auto* t = static_cast<MosquittoTransport*>(self);
+    t->m_events.append(Event{Event::Lost, rc, {}, {}});
+}
+
+void MosquittoTransport::onMessageCb(mosquitto*, void* self, const mosquitto_message* msg)
+{
+    auto* t = static_cast<MosquittoTransport*>(self);
+    t->m_events.append(Event{Event::Message, 0,
+                             QByteArray(static_cast<const char*>(msg->payload), msg->payloadlen),
+                             QString::fromUtf8(msg->topic)});
+}
+
+void MosquittoTransport::syncNotifiers()
+{
+    const int fd = m_mosq ? mosquitto_socket(m_mosq) : -1;
+    if (fd != m_fd || !m_readNotifier || !m_writeNotifier) {
+        dropNotifiers();
+        if (fd >= 0) {
+            m_fd = fd;
+            m_readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+            connect(m_readNotifier, &QSocketNotifier::activated, this, &MosquittoTransport::onReadable);
+            m_writeNotifier = new QSocketNotifier(fd, QSocketNotifier::Write, this);
+            connect(m_writeNotifier, &QSocketNotifier::activated, this, &MosquittoTransport::onWritable);
+        }
+    }
+    if (m_writeNotifier)
+        m_writeNotifier->setEnabled(m_mosq && mosquitto_want_write(m_mosq));
+}
+
+void MosquittoTransport::dropNotifiers()
+{
+    // Never deleted inside their own activation: deleteLater.
+    for (QPointer<QSocketNotifier>* n : {&m_readNotifier, &m_writeNotifier}) {
+        if (*n) {
+            (*n)->setEnabled(false);
+            (*n)->deleteLater();
+        }
+        *n = nullptr;
+    }
+    m_fd = -1;
+}
+
+} // namespace manager

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "MqttTransport.h"
+
+#include <QList>
+#include <QPointer>
+
+class QSocketNotifier;
+class QTimer;
+struct mosquitto;
+struct mosquitto_message;
+
+namespace manager {
+
+// Drives one libmosquitto client from the Qt event loop: socket notifiers for
+// reading and (only while data waits) writing, a timer for keep-alive housekeeping.
+// No library thread and no blocking loop call.
+class MosquittoTransport : public MqttTransport
+{
+    Q_OBJECT
+public:
+    explicit MosquittoTransport(QObject* parent = nullptr);
+    ~MosquittoTransport() override;
+
+    void connectToHost() override;
+    void disconnectFromHost() override;
+    bool subscribe(const QString& filter, quint8 qos) override;
+    int publish(const QString& topic, const QByteArray& payload, quint8 qos, bool retain) override;
+    void closeTransport() override;
+
+private:
+    static void onConnectCb(mosquitto*, void* self, int rc);
+    static void onDisconnectCb(mosquitto*, void* self, int rc);
+    static void onMessageCb(mosquitto*, void* self, const mosquitto_message* msg);
+
+    void onReadable();
+    void onWritable();
+    void onHousekeeping();
+    // Reacts to a library result: a lost connection becomes Disconnected.
+    void handleResult(int rc);
+    // Re-creates the notifiers when the socket changed and arms the write notifier
+    // only while the library has something to send.
+    void syncNotifiers();
+    void dropNotifiers();
+    void failAttempt(ClientError error);
+    void flushEvents();
+
+    // What the library's callbacks reported, delivered after the library call returns.
+    struct Event {
+        enum Kind { Connack, Lost, Message } kind;
+        int rc;
+        QByteArray payload;
+        QString topic;
+    };
+    QList<Event> m_events;
+    ClientError m_pendingError = NoError;
+
+    mosquitto* m_mosq = nullptr;
+    int m_fd = -1;
+    QPointer<QSocketNotifier> m_readNotifier;
+    QPointer<QSocketNotifier> m_writeNotifier;
+    QTimer* m_housekeeping = nullptr;
+    bool m_disconnectRequested = false;
+};
+
+} // namespace manager

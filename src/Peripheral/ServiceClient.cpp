@@ -1,0 +1,76 @@
+#include "ServiceClient.h"
+
+#include "MqttClient.h"
+
+#include <QDebug>
+#include <QJsonDocument>
+#include <QJsonParseError>
+
+namespace manager {
+
+ServiceClient::ServiceClient(MqttClient& mqtt, const QString& base, const QString& tag, QObject* parent)
+    : QObject(parent), m_mqtt(mqtt), m_base(base), m_tag(tag)
+{
+    connect(&m_mqtt, &MqttClient::received, this, &ServiceClient::onMqttReceived);
+}
+
+bool ServiceClient::parseObject(const QByteArray& payload, QJsonObject& object, QString* errorText)
+{
+    const QByteArray text = payload.isEmpty() ? QByteArrayLiteral("{ }") : payload;
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(text, &error);
+    if (error.error != QJsonParseError::NoError) {
+        if (errorText)
+            *errorText = error.errorString();
+        object = QJsonObject();
+        return false;
+    }
+    object = doc.object();
+    return true;
+}
+
+QByteArray ServiceClient::toIndentedJson(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Indented);
+}
+
+void ServiceClient::onMqttReceived(const QByteArray& payload, const QByteArray& topicBytes)
+{
+    const QString topic = QString::fromUtf8(topicBytes);
+    if (!acceptsTopic(topic))
+        return;
+    QJsonObject object;
+    QString errorText;
+    if (!parseObject(payload, object, &errorText)) {
+        reportParseError(payload, errorText);
+        return;
+    }
+    dispatch(topic, object);
+}
+
+bool ServiceClient::acceptsTopic(const QString& topic) const
+{
+    return topic.contains(m_base);
+}
+
+void ServiceClient::reportParseError(const QByteArray&, const QString& errorText)
+{
+    qCritical().noquote().nospace() << m_tag << "Failed to parse JSON message: " << errorText;
+}
+
+void ServiceClient::subscribe(const QString& topic)
+{
+    m_mqtt.subscribe(topic, 0);
+}
+
+bool ServiceClient::publish(const QString& topic, const QByteArray& payload)
+{
+    return m_mqtt.publish(payload, topic, 0, false);
+}
+
+bool ServiceClient::publishJson(const QString& topic, const QJsonObject& object)
+{
+    return publish(topic, toIndentedJson(object));
+}
+
+} // namespace manager

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QObject>
+#include <QString>
+
+namespace manager {
+
+class MqttClient;
+
+// The shape every sibling-service client shares: built on the shared MQTT client
+// and a base topic; one dispatch path (filter by base topic, parse with an empty
+// payload read as "{ }", one critical line on bad JSON, hand the object to the
+// handler of the exact topic); requests serialised as indented JSON, QoS 0, not
+// retained. Subclasses override the hooks where their service differs.
+class ServiceClient : public QObject
+{
+    Q_OBJECT
+public:
+    ServiceClient(MqttClient& mqtt, const QString& base, const QString& tag, QObject* parent = nullptr);
+
+    QString base() const { return m_base; }
+
+    // Parses a payload as a JSON object: an empty payload is "{ }", a document that
+    // is not an object gives an empty object. False (with the parser's text) when
+    // the payload does not parse.
+    static bool parseObject(const QByteArray& payload, QJsonObject& object, QString* errorText = nullptr);
+    // The indented JSON text form of an object.
+    static QByteArray toIndentedJson(const QJsonObject& object);
+
+protected slots:
+    // Connected to MqttClient::received.
+    virtual void onMqttReceived(const QByteArray& payload, const QByteArray& topic);
+
+protected:
+    // Whether a message belongs to this service at all; by default the topic must
+    // contain the base topic somewhere.
+    virtual bool acceptsTopic(const QString& topic) const;
+    // Called with the parsed object for a topic that passed acceptsTopic().
+    virtual void dispatch(const QString& topic, const QJsonObject& object) = 0;
+    // The critical line for a payload that does not parse; the default is the tag,
+    // "Failed to parse JSON message: " and the parser's error text.
+    virtual void reportParseError(const QByteArray& payload, const QString& errorText);
+
+    void subscribe(const QString& topic);
+    // Publishes to a full topic; QoS 0, not retained.
+    bool publish(const QString& topic, const QByteArray& payload);
+    bool publishJson(const QString& topic, const QJsonObject& object);
+    QString topic(const char* suffix) const { return m_base + QLatin1String(suffix); }
+    // Tag of this client's log lines, "[Board] " for instance.
+    QString tag() const { return m_tag; }
+
+    MqttClient& m_mqtt;
+    const QString m_base;
+
+private:
+    const QString m_tag;
+};
+
+} // namespace manager

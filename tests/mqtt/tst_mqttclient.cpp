@@ -1,0 +1,84 @@
+#include "FakeTransport.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+using manager::MqttClient;
+using manager::MqttTransport;
+
+// MqttClient's own logic over the fake transport; the broker tests cover the wire.
+class TestMqttClient : public QObject
+{
+    Q_OBJECT
+private slots:
+    void publishFailsUntilConnected()
+    {
+        FakeMqtt m(false);
+        QVERIFY(!m.client.publish("x", "t"));
+        m.connectPending();
+        QVERIFY(!m.client.publish("x", "t"));
+        m.transport->accept();
+        QVERIFY(m.client.publish("x", "t"));
+        QCOMPARE(m.transport->published.size(), 1);
+    }
+
+    void subscriptionsRenewedInOrderAfterListeners()
+    {
+        FakeMqtt m(false);
+        m.client.subscribe("a");
+        m.client.subscribe("b");
+        m.client.subscribe("a");
+        QStringList seenAtConnected;
+        connect(&m.client, &MqttClient::connected, [&] { seenAtConnected = m.transport->subscriptions; });
+        m.client.connect();
+        QVERIFY(seenAtConnected.isEmpty()); // listeners of connected() run first
+        QCOMPARE(m.transport->subscriptions, (QStringList{"a", "b", "a"}));
+        m.client.subscribe("c");
+        QCOMPARE(m.transport->subscriptions.last(), QString("c"));
+    }
+
+    void reconnectsAfterRetryIntervalAndRenews()
+    {
+        FakeMqtt m(false);
+        m.client.setRetryMillis(50);
+        m.client.subscribe("a");
+        QSignalSpy conn(&m.client, &MqttClient::connected);
+        m.client.connect();
+        QCOMPARE(conn.size(), 1);
+        m.transport->drop();
+        QTRY_COMPARE_WITH_TIMEOUT(conn.size(), 2, 10000);
+        QCOMPARE(m.transport->subscriptions, (QStringList{"a", "a"}));
+    }
+
+    void hangingAttemptIsCutOff()
+    {
+        FakeMqtt m(false);
+        m.client.setRetryMillis(50);
+        m.connectPending();
+        QCOMPARE(m.transport->state(), MqttTransport::Connecting);
+        QTRY_VERIFY_WITH_TIMEOUT(m.transport->connectCalls >= 3, 10000);
+    }
+
+    void errorsMapToText()
+    {
+        FakeMqtt m(false);
+        m.connectPending();
+        QSignalSpy err(&m.client, &MqttClient::error);
+        m.transport->refuse(MqttTransport::BadUsernameOrPassword);
+        QCOMPARE(err.size(), 1);
+        QCOMPARE(err.at(0).at(0).toString(), QString("Mqtt client error"));
+    }
+
+    void receivedCarriesTopicAsUtf8()
+    {
+        FakeMqtt m;
+        QSignalSpy rx(&m.client, &MqttClient::received);
+        m.transport->inject(QString::fromUtf8("a/\xce\xb1"), QByteArray("\x00\x01", 2));
+        QCOMPARE(rx.size(), 1);
+        QCOMPARE(rx.at(0).at(0).toByteArray(), QByteArray("\x00\x01", 2));
+        QCOMPARE(rx.at(0).at(1).toByteArray(), QByteArray("a/\xce\xb1"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMqttClient)
+#include "tst_mqttclient.moc"
