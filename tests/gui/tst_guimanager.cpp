@@ -1,0 +1,356 @@
+#include "GuiFixture.h"
+
+#include "Board.h"
+#include "Ethernet.h"
+#include "EventManager.h"
+#include "Network.h"
+#include "SessionManager.h"
+#include "Validator.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+const QString kValid = QStringLiteral("/opt/vexa/ticora/Valid.wav");
+const QString kInvalid = QStringLiteral("/opt/vexa/ticora/Invalid.wav");
+
+QJsonObject refused(int id)
+{
+    return QJsonObject{{"result", false}, {"type", 2}, {"denyReason", QJsonObject{{"id", id}}}};
+}
+} // namespace
+
+class TestGuiManager : public QObject
+{
+    Q_OBJECT
+private slots:
+    void startsBusyAndChoosesIdleAfterTimeout()
+    {
+        GuiFixture f;
+        QCOMPARE(f.gui->screen(), QString("Busy"));
+        QCOMPARE(f.gui->deviceId(), QString("K12345678"));
+        f.setValidator("online");
+        QCOMPARE(f.gui->screen(), QString("ScanScreens"));
+    }
+
+    void idleRule_data()
+    {
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("screen");
+        QTest::addColumn<QString>("readerTopic");
+        QTest::newRow("init") << "init" << "Busy" << "";
+        QTest::newRow("online") << "online" << "ScanScreens" << "vexa/rfid/enable";
+        QTest::newRow("degraded") << "degraded" << "ScanScreens" << "vexa/barcode/enable";
+        QTest::newRow("out-of-service") << "out-of-service" << "OutOfService" << "";
+        QTest::newRow("offline") << "offline" << "OutOfOrder" << "";
+    }
+    void idleRule()
+    {
+        QFETCH(QString, status);
+        QFETCH(QString, screen);
+        QFETCH(QString, readerTopic);
+        GuiFixture f;
+        f.setValidator(status);
+        QCOMPARE(f.gui->screen(), screen);
+        if (!readerTopic.isEmpty())
+            QCOMPARE(f.countOn(readerTopic), 1);
+        if (status == "init")
+            QCOMPARE(f.gui->message(), QString("Please Wait"));
+        if (status == "offline") {
+            QCOMPARE(f.gui->message(), QString("#0002"));
+            // Readers are only switched off when the service reported them on.
+            f.inject("vexa/blm/status", QJsonObject{{"service", false},
+                                                    {"device", QJsonObject{{"rfid", QJsonObject{{"state", 2}}}}}});
+            QCOMPARE(f.countOn("vexa/rfid/disable"), 0); // status unchanged: no idle decision
+        }
+    }
+
+    void emptyDeviceIdAlwaysShowsInitPage()
+    {
+        GuiFixture f(QString(""));
+        QVERIFY(f.gui->deviceId().isEmpty());
+        for (const char* s : {"online", "init", "offline", "out-of-service"}) {
+            f.setValidator(s);
+            QCOMPARE(f.gui->screen(), QString("InitPage"));
+        }
+        f.gui->saveDeviceIdRequest("A1");
+        QCOMPARE(f.gui->screen(), QString("OutOfService"));
+    }
+
+    void showErrorDescAppendsReason()
+    {
+        GuiFixture f(QStringLiteral("K1"), {{"gui/showErrorDesc", true}});
+        f.setValidator("offline");
+        QCOMPARE(f.gui->message(), QString("#0002\nBLM service down"));
+    }
+
+    void validationResults_data()
+    {
+        QTest::addColumn<QJsonObject>("transaction");
+        QTest::addColumn<QString>("screen");
+        QTest::addColumn<QString>("sound");
+        QTest::newRow("valid") << QJsonObject{{"result", true}, {"type", 2}} << "Valid" << kValid;
+        QTest::newRow("103") << refused(103) << "AlreadyValid" << kInvalid;
+        QTest::newRow("207") << refused(207) << "AlreadyValid" << kInvalid;
+        QTest::newRow("102") << refused(102) << "Invalid" << kInvalid;
+        QTest::newRow("208") << refused(208) << "Invalid" << kInvalid;
+    }
+    void validationResults()
+    {
+        QFETCH(QJsonObject, transaction);
+        QFETCH(QString, screen);
+        QFETCH(QString, sound);
+        GuiFixture f;
+        f.setValidator("online");
+        f.scan(transaction);
+        QCOMPARE(f.gui->screen(), screen);
+        QCOMPARE(f.soundsPlayed(), QStringList{sound});
+        QCOMPARE(f.gui->transactionMap().value("valid").toBool(), transaction.value("result").toBool());
+        // No LED on this path.
+        QCOMPARE(f.countOn("vexa/board/led/play/request/1"), 0);
+        // The result stays for 3000 ms, then the idle screen returns.
+        QTRY_COMPARE_WITH_TIMEOUT(f.gui->screen(), QString("ScanScreens"), 15000);
+    }
+
+    void sessionKeepsScreenButUpdatesTransaction()
+    {
+        GuiFixture f;
+        f.setValidator("online");
+        f.gui->settingsLoginRequest("7391");
+        f.gui->setMaintenanceScreen();
+        QCOMPARE(f.gui->screen(), QString("Settings"));
+        f.scan(QJsonObject{{"result", true}, {"type", 8}, {"fareProductName", "Monthly"}});
+        f.inject("vexa/blm/rfid/retry", {});
+        QCOMPARE(f.gui->screen(), QString("Settings"));
+        QVERIFY(f.soundsPlayed().isEmpty());
+        QCOMPARE(f.gui->transactionMap().value("fareProduct").toString(), QString("Monthly"));
+        // Status changes leave the settings alone while the technician works.
+        f.setValidator("offline");
+        QCOMPARE(f.gui->screen(), QString("Settings"));
+        // Logout brings the idle rule back.
+        f.gui->settingsLogoutRequest();
+        QCOMPARE(f.gui->screen(), QString("OutOfOrder"));
+    }
+
+    void retryShowsRetryThenIdle()
+    {
+        GuiFixture f;
+        f.setValidator("online");
+        f.inject("vexa/blm/rfid/retry", {});
+        QCOMPARE(f.gui->screen(), QString("Retry"));
+        QCOMPARE(f.soundsPlayed(), QStringList{kInvalid});
+        QTRY_COMPARE_WITH_TIMEOUT(f.gui->screen(), QString("ScanScreens"), 15000);
+    }
+
+    void setScreenWithTimeoutReemits()
+    {
+        GuiFixture f;
+        f.setValidator("online");
+        QSignalSpy spy(f.gui.get(), &GUIManager::screenChanged);
+        f.gui->setScreen("ScanScreens");
+        QCOMPARE(spy.size(), 0);
+        f.gui->setScreen("ScanScreens", 100000);
+        QCOMPARE(spy.size(), 1);
+    }
+
+    void ignitionOffAndOn()
+    {
+        GuiFixture f;
+        f.setValidator("online");
+        f.gui->settingsLoginRequest("7391");
+        QVERIFY(f.gui->session()->sessionActive());
+        QStringList logs;
+        static QStringList* sink;
+        sink = &logs;
+        auto old = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) { sink->append(m); });
+        f.setIgnition(false);
+        f.setIgnition(true);
+        f.setIgnition(false);
+        qInstallMessageHandler(old);
+        QVERIFY(!f.gui->session()->sessionActive());
+        QCOMPARE(f.gui->screen(), QString("ScreenSaver"));
+        QVERIFY(logs.contains("[Inspector] Scheduling System shutdown in : 60 sec(s)"));
+        QVERIFY(logs.contains("[Inspector] Aborting System shutdown"));
+        // Ignition back on: the idle screen again.
+        f.setIgnition(true);
+        QCOMPARE(f.gui->screen(), QString("ScanScreens"));
+        // A validator status change also replaces the screen saver.
+        f.setIgnition(false);
+        f.setValidator("degraded");
+        QCOMPARE(f.gui->screen(), QString("ScanScreens"));
+    }
+
+    void boardShutdownDelayFollowsConfig()
+    {
+        GuiFixture f(QStringLiteral("K1"), {{"gui/shutdownDelaySec", 120}});
+        f.inject("vexa/board/config", QJsonObject{{"device", QJsonObject{{"delayShutdownFor", 30}}}});
+        QCOMPARE(f.countOn("vexa/board/config/set"), 1);
+        QCOMPARE(QJsonDocument::fromJson(f.transport->payloadsOn("vexa/board/config/set").last()).object(),
+                 (QJsonObject{{"device", QJsonObject{{"delayShutdownFor", 180}}}}));
+        f.inject("vexa/board/config", QJsonObject{{"device", QJsonObject{{"delayShutdownFor", 180}}}});
+        f.gui->setShutdownDelaySec(120);
+        QCOMPARE(f.countOn("vexa/board/config/set"), 1);
+        f.gui->setShutdownDelaySec(30);
+        QCOMPARE(f.gui->shutdownDelaySec(), 30);
+        QCOMPARE(f.countOn("vexa/board/config/set"), 2);
+    }
+
+    void displayOffRule()
+    {
+        GuiFixture f;
+        f.gui->setDisplayOffMin(1);
+        f.inject("vexa/board/power", QJsonObject{{"display", true}});
+        f.setValidator("offline");
+        QCOMPARE(f.gui->screen(), QString("OutOfOrder"));
+        auto* timer = f.gui->findChildren<QTimer*>();
+        Q_UNUSED(timer);
+        // The fault screen starts the timer; a normal screen stops it and powers the display.
+        f.inject("vexa/board/power", QJsonObject{{"display", false}});
+        f.setValidator("online");
+        QCOMPARE(f.countOn("vexa/board/power/set"), 1);
+        QCOMPARE(QJsonDocument::fromJson(f.transport->payloadsOn("vexa/board/power/set").last()).object(),
+                 (QJsonObject{{"display", true}}));
+    }
+
+    void displayOffDisabledAtZero()
+    {
+        GuiFixture f(QStringLiteral("K1"), {{"gui/displayOffMin", 0}});
+        f.setValidator("offline");
+        f.setValidator("online");
+        f.setValidator("out-of-service");
+        QCOMPARE(f.countOn("vexa/board/power/set"), 0);
+    }
+
+    void configChangeReactsToFirstKeyOnly()
+    {
+        GuiFixture f;
+        QSignalSpy cursor(f.gui.get(), &GUIManager::showCursorChanged);
+        QSignalSpy language(f.gui.get(), &GUIManager::languageChanged);
+        const int before = f.countOn("vexa/ui/config");
+        f.config->fromJson(QJsonObject{{"gui", QJsonObject{{"showCursor", false}, {"locale", "en_US"}}}});
+        QCOMPARE(cursor.size(), 1);
+        QCOMPARE(language.size(), 0);
+        QCOMPARE(f.countOn("vexa/ui/config"), before + 1);
+        f.config->set("gui/settingsPin", "1111");
+        QCOMPARE(f.countOn("vexa/ui/config"), before + 2);
+    }
+
+    void languageSwitch()
+    {
+        GuiFixture f;
+        QSignalSpy spy(f.gui.get(), &GUIManager::languageChanged);
+        f.gui->setLanguage("el_GR");
+        QCOMPARE(f.gui->language(), QString("el_GR"));
+        QCOMPARE(QCoreApplication::translate("GUIManager", "Please Wait") == "Please Wait", false);
+        f.gui->setLanguage("en_US");
+        QCOMPARE(QCoreApplication::translate("GUIManager", "Please Wait"), QString("Please Wait"));
+        f.gui->setLanguage("de_DE");
+        QVERIFY(QCoreApplication::translate("GUIManager", "Please Wait") != "Please Wait");
+        f.gui->setLanguage("en_IE");
+        QCOMPARE(QCoreApplication::translate("GUIManager", "Please Wait"), QString("Please Wait"));
+        QCOMPARE(spy.size(), 4);
+        QCOMPARE(f.config->get("gui/locale").toString(), QString("en_IE"));
+    }
+
+    void deviceIdFile()
+    {
+        GuiFixture f(QStringLiteral("\n\n  K12345678  \nX\n"));
+        QCOMPARE(f.gui->deviceId(), QString("K12345678"));
+        QSignalSpy spy(f.gui.get(), &GUIManager::deviceIdChanged);
+        f.config->set("gui/deviceId", f.config->get("gui/deviceId").toString() + "2");
+        QCOMPARE(spy.size(), 0); // a missing file keeps the id
+        QCOMPARE(f.gui->deviceId(), QString("K12345678"));
+        f.gui->saveDeviceIdRequest("N-1");
+        QFile saved(f.config->get("gui/deviceId").toString());
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), QByteArray("N-1"));
+        // Reloading the same id still notifies.
+        f.config->set("gui/deviceId", f.dir.filePath("serialnumber"));
+        QCOMPARE(spy.size(), 2);
+    }
+
+    void deviceIdUnwritable()
+    {
+        GuiFixture f;
+        QSignalSpy error(f.gui.get(), &GUIManager::errorOccured);
+        // A directory in place of the file cannot be opened for writing, even by root.
+        f.config->set("gui/deviceId", f.dir.path());
+        f.gui->saveDeviceIdRequest("NEW");
+        QCOMPARE(error.size(), 1);
+        QCOMPARE(f.gui->deviceId(), QString("NEW"));
+    }
+
+    void maintenanceBarcode()
+    {
+        GuiFixture f;
+        QSignalSpy applied(f.gui.get(), &GUIManager::barcodeConfigurationApplied);
+        const QJsonObject validator{{"validator", QJsonObject{{"obc", "mqtt://u:p@10.0.0.2:1883"}}}};
+        f.inject("vexa/blm/barcode/maintenance/scanned", validator);
+        QCOMPARE(applied.size(), 0); // no session
+        f.gui->settingsLoginRequest("7391");
+        f.inject("vexa/blm/barcode/maintenance/scanned", validator);
+        QCOMPARE(applied.size(), 1);
+        QCOMPARE(applied.at(0).at(0).toStringList(), QStringList{"OBC : mqtt://u:p@10.0.0.2:1883"});
+        QCOMPARE(f.countOn("vexa/blm/config/set"), 1);
+        QCOMPARE(f.soundsPlayed(), QStringList{kValid});
+        QCOMPARE(f.countOn("vexa/board/led/play/request/1"), 1);
+
+        // Ethernet part on another interface: nothing applied, nothing played.
+        f.inject("vexa/network/ethernet/state", QJsonObject{{"interface", "eth1"}});
+        const QJsonObject net{{"network", QJsonObject{{"eth0", QJsonObject{{"method", "manual"},
+                                                                           {"address", "192.168.1.10"}}}}}};
+        f.inject("vexa/blm/barcode/maintenance/scanned", net);
+        QCOMPARE(applied.size(), 1);
+        QCOMPARE(f.soundsPlayed().size(), 1);
+
+        // On eth0: applied in order.
+        f.inject("vexa/network/ethernet/state", QJsonObject{{"interface", "eth0"}});
+        f.inject("vexa/blm/barcode/maintenance/scanned", net);
+        QCOMPARE(applied.size(), 2);
+        QCOMPARE(applied.at(1).at(0).toStringList(),
+                 (QStringList{"Method : manual", "Address : 192.168.1.10", "Netmask : ", "Gateway : ", "DNS #0 : ",
+                              "DNS #1 : "}));
+        QCOMPARE(f.countOn("vexa/network/ethernet/config/set"), 1);
+
+        // Invalid URL: warned, nothing applied.
+        f.inject("vexa/blm/barcode/maintenance/scanned", QJsonObject{{"validator", QJsonObject{{"obc", 5}}}});
+        QCOMPARE(applied.size(), 2);
+        // Junk instead of the Ethernet object never switches to automatic addressing.
+        f.inject("vexa/blm/barcode/maintenance/scanned", QJsonObject{{"network", QJsonObject{{"eth0", 7}}}});
+        QCOMPARE(applied.size(), 2);
+        QCOMPARE(f.countOn("vexa/network/ethernet/config/set"), 1);
+    }
+
+    void maintenanceGestureTogglesLogin()
+    {
+        GuiFixture f;
+        f.setValidator("online");
+        f.gui->setMaintenanceScreen();
+        QCOMPARE(f.gui->screen(), QString("Login"));
+        f.gui->setMaintenanceScreen();
+        QCOMPARE(f.gui->screen(), QString("ScanScreens"));
+        // Disconnection while on the login page leaves it alone.
+        f.gui->setMaintenanceScreen();
+        f.gui->setMessage("x");
+        f.transport->drop();
+        QCOMPARE(f.gui->screen(), QString("Login"));
+        QCOMPARE(f.gui->message(), QString("x"));
+    }
+
+    void eventsLogged()
+    {
+        GuiFixture f;
+        f.gui->settingsLoginRequest("7391");
+        f.gui->settingsLogoutRequest();
+        f.setIgnition(false);
+        QStringList names;
+        for (QObject* o : f.gui->eventLog()->data())
+            names << o->property("name").toString();
+        QVERIFY(names.contains("Maintenance login"));
+        QVERIFY(names.contains("Maintenance logout"));
+        QVERIFY(names.contains("Ignition off"));
+    }
+};
+
+QTEST_MAIN(TestGuiManager)
+#include "tst_guimanager.moc"
