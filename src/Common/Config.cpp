@@ -192,7 +192,8 @@ void Config::fromJson(const QJsonObject& object)
             // The way back for keys that toJson put under "General".
             if (g.key() == QLatin1String("General") && !m_settings.contains(key) && m_settings.contains(m.key()))
                 key = m.key();
-            flat.insert(key, m.value().toVariant());
+            // Every JSON number is a floating-point number, whatever its text looked like.
+            flat.insert(key, m.value().isDouble() ? QVariant(m.value().toDouble()) : m.value().toVariant());
         }
     }
     QVariantMap changes;
