@@ -63,6 +63,8 @@ double Logger::wallClockMillis()
 
 void Logger::setLevel(Level level)
 {
+    if (level < ERROR || level > TRACE)
+        level = INFO;
     QMutexLocker lock(&mMutex);
     QLoggingCategory::setFilterRules(QString::fromLatin1(kRules[level]));
 }
