@@ -6,32 +6,20 @@ const QString IPv4::GatewayKey = QStringLiteral("gateway");
 const QString IPv4::Dns0Key = QStringLiteral("dns0");
 const QString IPv4::Dns1Key = QStringLiteral("dns1");
 
-IPv4::IPv4(QObject* parent) : QObject(parent) {}
-
-void IPv4::setAddress(const QString& value)
+IPv4::IPv4(QObject* parent)
+    : QObject(parent)
 {
-    setField(AddressKey, value, &IPv4::addressChanged);
 }
 
-void IPv4::setGateway(const QString& value)
-{
-    setField(GatewayKey, value, &IPv4::gatewayChanged);
-}
+void IPv4::setAddress(const QString& value) { setField(AddressKey, value, &IPv4::addressChanged); }
 
-void IPv4::setMask(const QString& value)
-{
-    setField(NetmaskKey, value, &IPv4::maskChanged);
-}
+void IPv4::setGateway(const QString& value) { setField(GatewayKey, value, &IPv4::gatewayChanged); }
 
-void IPv4::setDns0(const QString& value)
-{
-    setField(Dns0Key, value, &IPv4::dns0Changed);
-}
+void IPv4::setMask(const QString& value) { setField(NetmaskKey, value, &IPv4::maskChanged); }
 
-void IPv4::setDns1(const QString& value)
-{
-    setField(Dns1Key, value, &IPv4::dns1Changed);
-}
+void IPv4::setDns0(const QString& value) { setField(Dns0Key, value, &IPv4::dns0Changed); }
+
+void IPv4::setDns1(const QString& value) { setField(Dns1Key, value, &IPv4::dns1Changed); }
 
 void IPv4::fromMap(const QVariantMap& map)
 {

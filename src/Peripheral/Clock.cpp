@@ -2,8 +2,8 @@
 
 #include "MqttClient.h"
 
-#include <QDebug>
 #include <QDeadlineTimer>
+#include <QDebug>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
@@ -13,7 +13,7 @@ namespace manager {
 Clock::Clock(MqttClient& mqtt, const QString& deviceBase, QObject* parent)
     : ServiceClient(mqtt, deviceBase + QStringLiteral("/clock/ntp"), QStringLiteral("[Clock] "), parent)
 {
-    m_timezones = runTimedatectl({QStringLiteral("--no-pager"), QStringLiteral("list-timezones")})
+    m_timezones = runTimedatectl({ QStringLiteral("--no-pager"), QStringLiteral("list-timezones") })
                       .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     connect(&m_mqtt, &MqttClient::connected, this, &Clock::refresh);
     subscribe(topic("/status"));
@@ -41,7 +41,7 @@ QString Clock::runTimedatectl(const QStringList& arguments)
 QString Clock::timezone() const
 {
     static const QRegularExpression zoneLine(QStringLiteral("Time zone:\\s(.+)\\s\\("));
-    const QRegularExpressionMatch match = zoneLine.match(runTimedatectl({QStringLiteral("status")}));
+    const QRegularExpressionMatch match = zoneLine.match(runTimedatectl({ QStringLiteral("status") }));
     return match.hasMatch() ? match.captured(1) : QString();
 }
 
@@ -50,7 +50,7 @@ void Clock::setTimezone(const QString& zone)
     if (timezone() == zone)
         return;
     // The zone is one argument of its own, whatever characters it holds.
-    runTimedatectl({QStringLiteral("set-timezone"), zone});
+    runTimedatectl({ QStringLiteral("set-timezone"), zone });
     emit timezoneChanged();
 }
 

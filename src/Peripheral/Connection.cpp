@@ -2,9 +2,14 @@
 
 namespace manager {
 
-Connection::Connection(QObject* parent) : QObject(parent), m_ipv4(new IPv4(this)) {}
+Connection::Connection(QObject* parent)
+    : QObject(parent)
+    , m_ipv4(new IPv4(this))
+{
+}
 
-Connection::Connection(const QVariantMap& map, QObject* parent) : Connection(parent)
+Connection::Connection(const QVariantMap& map, QObject* parent)
+    : Connection(parent)
 {
     fromMap(map);
 }

@@ -18,8 +18,9 @@ const QString UsbGadget = QStringLiteral("usb0");
 } // namespace
 
 Ethernet::Ethernet(MqttClient& mqtt, const QString& networkBase, QObject* parent)
-    : ServiceClient(mqtt, networkBase + QStringLiteral("/ethernet"), QStringLiteral("[Network][Ethernet] "), parent),
-      m_ipv4(new IPv4(this)), m_config(new IPv4(this))
+    : ServiceClient(mqtt, networkBase + QStringLiteral("/ethernet"), QStringLiteral("[Network][Ethernet] "), parent)
+    , m_ipv4(new IPv4(this))
+    , m_config(new IPv4(this))
 {
     connect(&m_mqtt, &MqttClient::connected, this, &Ethernet::reset);
     qInfo().noquote().nospace() << tag() << "Subscribing to topics";
@@ -76,7 +77,7 @@ bool Ethernet::isValidAddress(const QString& text)
 }
 
 QString Ethernet::checkConfig(const QString& method, const QString& address, const QString& netmask,
-                              const QString& gateway, const QString& dns0, const QString& dns1) const
+    const QString& gateway, const QString& dns0, const QString& dns1) const
 {
     if (method != Manual)
         return QString();
@@ -114,8 +115,8 @@ void Ethernet::onStateReceived(const QString& topicName, const QJsonObject& obje
     update(m_interface, interface, "Interface changed : ", &Ethernet::interfaceChanged);
     update(m_type, object.value(QStringLiteral("typeStr")).toString(), "Type changed : ", &Ethernet::typeChanged);
     update(m_state, object.value(QStringLiteral("stateStr")).toString(), nullptr, &Ethernet::stateChanged);
-    update(m_reason, object.value(QStringLiteral("reasonStr")).toString(), "Reason changed : ",
-           &Ethernet::reasonChanged);
+    update(
+        m_reason, object.value(QStringLiteral("reasonStr")).toString(), "Reason changed : ", &Ethernet::reasonChanged);
     update(m_mac, object.value(QStringLiteral("mac")).toString(), "MAC changed : ", &Ethernet::macChanged);
 
     const QVariantMap ipv4 = object.value(QStringLiteral("ipv4")).toObject().toVariantMap();
@@ -131,8 +132,7 @@ void Ethernet::onConfigReceived(const QString& topicName, const QJsonObject& obj
     qInfo().noquote().nospace() << tag() << "Processing config topic " << topicName;
     if (object.value(QStringLiteral("interface")).toString() == UsbGadget)
         return;
-    update(m_method, object.value(QStringLiteral("method")).toString(), "Method changed : ",
-           &Ethernet::methodChanged);
+    update(m_method, object.value(QStringLiteral("method")).toString(), "Method changed : ", &Ethernet::methodChanged);
 
     // The message also carries "interface" and "method", which the record never
     // holds, so this runs for every accepted message; the record's own signals

@@ -42,7 +42,7 @@ public:
     // texts may be saved, else the (translated) message of the first failure.
     // Only the "manual" method is checked.
     Q_INVOKABLE QString checkConfig(const QString& method, const QString& address, const QString& netmask,
-                                    const QString& gateway, const QString& dns0, const QString& dns1) const;
+        const QString& gateway, const QString& dns0, const QString& dns1) const;
 
 signals:
     void interfaceChanged();

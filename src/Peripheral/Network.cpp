@@ -9,8 +9,10 @@
 namespace manager {
 
 Network::Network(MqttClient& mqtt, const QString& base, QObject* parent)
-    : ServiceClient(mqtt, base, QStringLiteral("[Network] "), parent), m_monitor(new QTimer(this)),
-      m_primaryConnection(new Connection(this)), m_ethernet(new Ethernet(mqtt, base, this))
+    : ServiceClient(mqtt, base, QStringLiteral("[Network] "), parent)
+    , m_monitor(new QTimer(this))
+    , m_primaryConnection(new Connection(this))
+    , m_ethernet(new Ethernet(mqtt, base, this))
 {
     connect(&m_mqtt, &MqttClient::connected, this, &Network::refresh);
     connect(m_monitor, &QTimer::timeout, this, &Network::refresh);
@@ -19,10 +21,7 @@ Network::Network(MqttClient& mqtt, const QString& base, QObject* parent)
     subscribe(topic("/status"));
 }
 
-void Network::refresh()
-{
-    qInfo().noquote().nospace() << tag() << "Refreshing data";
-}
+void Network::refresh() { qInfo().noquote().nospace() << tag() << "Refreshing data"; }
 
 void Network::monitor(int msec)
 {

@@ -20,8 +20,9 @@ const QString Installing = QStringLiteral("Installing");
 } // namespace
 
 Update::Update(MqttClient& mqtt, const QString& deviceBase, QObject* parent)
-    : ServiceClient(mqtt, deviceBase, QStringLiteral("[Update] "), parent), m_status(Disconnected),
-      m_checkTimer(new QTimer(this))
+    : ServiceClient(mqtt, deviceBase, QStringLiteral("[Update] "), parent)
+    , m_status(Disconnected)
+    , m_checkTimer(new QTimer(this))
 {
     m_checkTimer->setSingleShot(true);
     m_checkTimer->setInterval(CheckTimeoutMillis);
@@ -35,15 +36,9 @@ Update::Update(MqttClient& mqtt, const QString& deviceBase, QObject* parent)
     subscribe(topic("/update/software/progess"));
 }
 
-void Update::setCheckTimeout(int millis)
-{
-    m_checkTimer->setInterval(millis);
-}
+void Update::setCheckTimeout(int millis) { m_checkTimer->setInterval(millis); }
 
-void Update::refresh()
-{
-    publish(topic("/status/get"), QByteArray());
-}
+void Update::refresh() { publish(topic("/status/get"), QByteArray()); }
 
 void Update::check()
 {
@@ -118,10 +113,7 @@ void Update::onProgressReceived(const QJsonObject& object)
     setStatus(m_progressMessage.contains(QLatin1Char('/')) ? Downloading : Installing);
 }
 
-void Update::settleStatus()
-{
-    setStatus(m_pending.isEmpty() ? NoPendingUpdates : ReadyToInstall);
-}
+void Update::settleStatus() { setStatus(m_pending.isEmpty() ? NoPendingUpdates : ReadyToInstall); }
 
 void Update::setStatus(const QString& value)
 {

@@ -90,9 +90,10 @@ private slots:
         setZone("Europe/Athens");
         FakeMqtt m(false);
         Clock clock(m.client, "vexa/device");
-        QCOMPARE(clock.timezones(), (QStringList{"Africa/Abidjan", "Europe/Athens", "America/Argentina/Buenos_Aires"}));
+        QCOMPARE(
+            clock.timezones(), (QStringList { "Africa/Abidjan", "Europe/Athens", "America/Argentina/Buenos_Aires" }));
         QCOMPARE(clock.timezone(), QString("Europe/Athens"));
-        QCOMPARE(calls(), (QStringList{"[--no-pager][list-timezones]", "[status]"}));
+        QCOMPARE(calls(), (QStringList { "[--no-pager][list-timezones]", "[status]" }));
 
         setZone("America/Some Where");
         QCOMPARE(clock.timezone(), QString("America/Some Where"));
@@ -115,8 +116,9 @@ private slots:
         clock.setTimezone("Europe/Athens; reboot");
         clock.setTimezone("America/Some Where");
         QCOMPARE(changed.count(), 2);
-        QCOMPARE(calls().mid(1), (QStringList{"[status]", "[status]", "[set-timezone][Europe/Athens; reboot]",
-                                              "[status]", "[set-timezone][America/Some Where]"}));
+        QCOMPARE(calls().mid(1),
+            (QStringList { "[status]", "[status]", "[set-timezone][Europe/Athens; reboot]", "[status]",
+                "[set-timezone][America/Some Where]" }));
         QVERIFY(!QFile::exists(path("rebooted")));
     }
 
@@ -163,9 +165,9 @@ private slots:
         FakeMqtt m(false);
         Clock clock(m.client, "vexa/device");
         m.client.connect();
-        QCOMPARE(m.transport->subscriptions, (QStringList{B + "/status", B + "/config"}));
-        QCOMPARE(m.transport->publishedTopics(), (QStringList{B + "/status/get", B + "/config/get"}));
-        QCOMPARE(m.transport->payloadsOn(B + "/status/get"), (QList<QByteArray>{QByteArray()}));
+        QCOMPARE(m.transport->subscriptions, (QStringList { B + "/status", B + "/config" }));
+        QCOMPARE(m.transport->publishedTopics(), (QStringList { B + "/status/get", B + "/config/get" }));
+        QCOMPARE(m.transport->payloadsOn(B + "/status/get"), (QList<QByteArray> { QByteArray() }));
 
         QSignalSpy server(&clock, &Clock::ntpServerChanged);
         QSignalSpy enabled(&clock, &Clock::ntpEnabledChanged);
@@ -187,8 +189,8 @@ private slots:
         clock.setNtpServer("ntp.example.org");
         clock.setNtpEnabled(false);
         QCOMPARE(m.transport->payloadsOn(B + "/config/set"),
-                 (QList<QByteArray>{"{\n    \"enabled\": true,\n    \"server\": \"ntp.example.org\"\n}\n",
-                                    "{\n    \"enabled\": false,\n    \"server\": \"pool.ntp.org\"\n}\n"}));
+            (QList<QByteArray> { "{\n    \"enabled\": true,\n    \"server\": \"ntp.example.org\"\n}\n",
+                "{\n    \"enabled\": false,\n    \"server\": \"pool.ntp.org\"\n}\n" }));
         QCOMPARE(clock.ntpServer(), QString("pool.ntp.org"));
         QVERIFY(clock.ntpEnabled());
 
@@ -199,10 +201,10 @@ private slots:
 
         clock.ntpSync();
         QCOMPARE(synced.count(), 3);
-        QCOMPARE(m.transport->payloadsOn(B + "/sync"), (QList<QByteArray>{QByteArray()}));
+        QCOMPARE(m.transport->payloadsOn(B + "/sync"), (QList<QByteArray> { QByteArray() }));
 
         clock.refresh();
-        QCOMPARE(m.transport->publishedTopics().mid(3), (QStringList{B + "/status/get", B + "/config/get"}));
+        QCOMPARE(m.transport->publishedTopics().mid(3), (QStringList { B + "/status/get", B + "/config/get" }));
     }
 
     void badNtpInput()

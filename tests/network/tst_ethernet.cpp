@@ -24,14 +24,18 @@ const QByteArray ConfigMessage = R"({"interface": "eth0", "method": "manual", "a
     "netmask": "255.255.255.0", "gateway": "192.168.1.1", "dns0": "8.8.8.8", "dns1": ""})";
 
 // One spy per IPv4 field signal, so a test can tell which fields fired.
-struct FieldSpies {
+struct FieldSpies
+{
     QSignalSpy address, mask, gateway, dns0, dns1;
     explicit FieldSpies(IPv4* r)
-        : address(r, &IPv4::addressChanged), mask(r, &IPv4::maskChanged), gateway(r, &IPv4::gatewayChanged),
-          dns0(r, &IPv4::dns0Changed), dns1(r, &IPv4::dns1Changed)
+        : address(r, &IPv4::addressChanged)
+        , mask(r, &IPv4::maskChanged)
+        , gateway(r, &IPv4::gatewayChanged)
+        , dns0(r, &IPv4::dns0Changed)
+        , dns1(r, &IPv4::dns1Changed)
     {
     }
-    QList<int> counts() const { return {address.count(), mask.count(), gateway.count(), dns0.count(), dns1.count()}; }
+    QList<int> counts() const { return { address.count(), mask.count(), gateway.count(), dns0.count(), dns1.count() }; }
 };
 
 } // namespace
@@ -46,12 +50,12 @@ private slots:
         FieldSpies spies(&r);
         r.setAddress(QString()); // a key it does not hold, set to empty: nothing happens
         QVERIFY(r.toMap().isEmpty());
-        r.fromMap({{"address", "1.2.3.4"}, {"netmask", "255.0.0.0"}, {"prefix", 24}, {"gateway", 7}});
+        r.fromMap({ { "address", "1.2.3.4" }, { "netmask", "255.0.0.0" }, { "prefix", 24 }, { "gateway", 7 } });
         QCOMPARE(r.address(), QString("1.2.3.4"));
         QCOMPARE(r.mask(), QString("255.0.0.0"));
         QCOMPARE(r.gateway(), QString()); // not text: reads as empty
-        QCOMPARE(r.toMap(), (QVariantMap{{"address", "1.2.3.4"}, {"netmask", "255.0.0.0"}}));
-        QCOMPARE(spies.counts(), (QList<int>{1, 1, 0, 0, 0}));
+        QCOMPARE(r.toMap(), (QVariantMap { { "address", "1.2.3.4" }, { "netmask", "255.0.0.0" } }));
+        QCOMPARE(spies.counts(), (QList<int> { 1, 1, 0, 0, 0 }));
 
         r.setAddress("1.2.3.4");
         QCOMPARE(spies.address.count(), 1);
@@ -66,10 +70,10 @@ private slots:
         m.client.setRetryMillis(50);
         Ethernet eth(m.client, "vexa/network");
         m.client.connect();
-        QCOMPARE(m.transport->subscriptions, (QStringList{E + "/state", E + "/config"}));
-        QCOMPARE(m.transport->publishedTopics(), (QStringList{E + "/state/get", E + "/config/get"}));
-        QCOMPARE(m.transport->payloadsOn(E + "/state/get"), (QList<QByteArray>{"{}"}));
-        QCOMPARE(m.transport->payloadsOn(E + "/config/get"), (QList<QByteArray>{"{}"}));
+        QCOMPARE(m.transport->subscriptions, (QStringList { E + "/state", E + "/config" }));
+        QCOMPARE(m.transport->publishedTopics(), (QStringList { E + "/state/get", E + "/config/get" }));
+        QCOMPARE(m.transport->payloadsOn(E + "/state/get"), (QList<QByteArray> { "{}" }));
+        QCOMPARE(m.transport->payloadsOn(E + "/config/get"), (QList<QByteArray> { "{}" }));
         for (const auto& p : qAsConst(m.transport->published))
             QVERIFY(p.qos == 0 && !p.retain);
 
@@ -96,7 +100,7 @@ private slots:
         QCOMPARE(eth.mac(), QString("00:11:22:33:44:55"));
         QCOMPARE(eth.ipv4()->address(), QString("10.0.0.5"));
         QCOMPARE(eth.ipv4()->dns1(), QString("10.0.0.3"));
-        QCOMPARE(fields.counts(), (QList<int>{1, 1, 1, 1, 1}));
+        QCOMPARE(fields.counts(), (QList<int> { 1, 1, 1, 1, 1 }));
         QCOMPARE(ipv4Changed.count(), 1);
 
         // All five present and unchanged: the maps are equal, nothing fires.
@@ -109,14 +113,14 @@ private slots:
         m.transport->inject(E + "/state", stateMessage("eth0", ", \"prefix\": 24"));
         m.transport->inject(E + "/state", stateMessage("eth0", ", \"prefix\": 24"));
         QCOMPARE(ipv4Changed.count(), 3);
-        QCOMPARE(fields.counts(), (QList<int>{1, 1, 1, 1, 1}));
+        QCOMPARE(fields.counts(), (QList<int> { 1, 1, 1, 1, 1 }));
 
         // An empty payload is an empty object: every field cleared once.
         m.transport->inject(E + "/state", "");
         QCOMPARE(eth.interface(), QString());
         QCOMPARE(eth.mac(), QString());
         QCOMPARE(eth.ipv4()->address(), QString());
-        QCOMPARE(fields.counts(), (QList<int>{2, 2, 2, 2, 2}));
+        QCOMPARE(fields.counts(), (QList<int> { 2, 2, 2, 2, 2 }));
         QCOMPARE(ipv4Changed.count(), 4);
     }
 
@@ -159,7 +163,7 @@ private slots:
         QCOMPARE(eth.method(), QString("manual"));
         QCOMPARE(eth.interface(), QString()); // the config message's interface is not stored
         QCOMPARE(eth.config()->gateway(), QString("192.168.1.1"));
-        QCOMPARE(fields.counts(), (QList<int>{1, 1, 1, 1, 0}));
+        QCOMPARE(fields.counts(), (QList<int> { 1, 1, 1, 1, 0 }));
         QCOMPARE(config.count(), 1);
 
         // Identical again: still logged and signalled as a whole, no field fires.
@@ -167,7 +171,7 @@ private slots:
         m.transport->inject(E + "/config", ConfigMessage);
         QCOMPARE(config.count(), 2);
         QCOMPARE(method.count(), 1);
-        QCOMPARE(fields.counts(), (QList<int>{1, 1, 1, 1, 0}));
+        QCOMPARE(fields.counts(), (QList<int> { 1, 1, 1, 1, 0 }));
 
         // Local edits send nothing and are discarded by the next configuration.
         const int sent = m.transport->published.size();
@@ -233,19 +237,14 @@ private slots:
         eth.config()->setGateway("192.168.1.1");
         eth.config()->setDns0("8.8.8.8");
 
-        const QStringList block{"Saving configuration",
-                                "-------------------------",
-                                "Method  : " + method,
-                                "Address : 192.168.1.10",
-                                "Netmask : 255.255.255.0",
-                                "Gateway : 192.168.1.1",
-                                "DNS     : 8.8.8.8, ",
-                                "-------------------------"};
+        const QStringList block { "Saving configuration", "-------------------------", "Method  : " + method,
+            "Address : 192.168.1.10", "Netmask : 255.255.255.0", "Gateway : 192.168.1.1", "DNS     : 8.8.8.8, ",
+            "-------------------------" };
         for (const QString& line : block)
             QTest::ignoreMessage(QtInfoMsg, qPrintable("[Network][Ethernet] " + line));
         eth.save();
 
-        QCOMPARE(m.transport->payloadsOn(E + "/config/set"), (QList<QByteArray>{payload}));
+        QCOMPARE(m.transport->payloadsOn(E + "/config/set"), (QList<QByteArray> { payload }));
         QCOMPARE(m.transport->published.last().qos, quint8(0));
         QVERIFY(!m.transport->published.last().retain);
         QCOMPARE(eth.method(), method); // saving changes nothing locally
@@ -274,7 +273,12 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(bool, valid);
-        QCOMPARE(Ethernet::isValidAddress(text), valid);
+        FakeMqtt m(false);
+        Ethernet eth(m.client, "vexa/network");
+        // Called the way the page calls it.
+        bool result = !valid;
+        QVERIFY(QMetaObject::invokeMethod(&eth, "isValidAddress", Q_RETURN_ARG(bool, result), Q_ARG(QString, text)));
+        QCOMPARE(result, valid);
     }
 
     void saveCheckOrder_data()
@@ -283,21 +287,21 @@ private slots:
         QTest::addColumn<QStringList>("fields"); // address, netmask, gateway, dns0, dns1
         QTest::addColumn<QString>("message");
         const QString bad = "256.1.1.1";
-        QTest::newRow("auto skips every check") << "auto" << QStringList{"", "", bad, bad, bad} << "";
-        QTest::newRow("valid manual") << "manual" << QStringList{"192.168.1.10", "255.255.255.0", "", "", ""} << "";
+        QTest::newRow("auto skips every check") << "auto" << QStringList { "", "", bad, bad, bad } << "";
+        QTest::newRow("valid manual") << "manual" << QStringList { "192.168.1.10", "255.255.255.0", "", "", "" } << "";
         QTest::newRow("empty address first")
-            << "manual" << QStringList{"", "", bad, bad, bad} << "IPv4 address cannot be empty in 'manual' mode";
+            << "manual" << QStringList { "", "", bad, bad, bad } << "IPv4 address cannot be empty in 'manual' mode";
         QTest::newRow("empty netmask before invalid address")
-            << "manual" << QStringList{bad, "", bad, bad, bad} << "IPv4 netmask cannot be empty in 'manual' mode";
-        QTest::newRow("invalid address")
-            << "manual" << QStringList{bad, bad, bad, bad, bad} << "IPv4 address is not a valid IP address";
-        QTest::newRow("invalid netmask")
-            << "manual" << QStringList{"1.2.3.4", bad, bad, bad, bad} << "IPv4 netmask is not a valid IP address";
-        QTest::newRow("invalid gateway") << "manual" << QStringList{"1.2.3.4", "255.0.0.0", bad, bad, bad}
+            << "manual" << QStringList { bad, "", bad, bad, bad } << "IPv4 netmask cannot be empty in 'manual' mode";
+        QTest::newRow("invalid address") << "manual" << QStringList { bad, bad, bad, bad, bad }
+                                         << "IPv4 address is not a valid IP address";
+        QTest::newRow("invalid netmask") << "manual" << QStringList { "1.2.3.4", bad, bad, bad, bad }
+                                         << "IPv4 netmask is not a valid IP address";
+        QTest::newRow("invalid gateway") << "manual" << QStringList { "1.2.3.4", "255.0.0.0", bad, bad, bad }
                                          << "IPv4 gateway is not a valid IP address";
-        QTest::newRow("invalid dns0") << "manual" << QStringList{"1.2.3.4", "255.0.0.0", "1.2.3.1", bad, bad}
+        QTest::newRow("invalid dns0") << "manual" << QStringList { "1.2.3.4", "255.0.0.0", "1.2.3.1", bad, bad }
                                       << "IPv4 DNS #0 is not a valid IP address";
-        QTest::newRow("invalid dns1") << "manual" << QStringList{"1.2.3.4", "255.0.0.0", "", "", "1.2.3"}
+        QTest::newRow("invalid dns1") << "manual" << QStringList { "1.2.3.4", "255.0.0.0", "", "", "1.2.3" }
                                       << "IPv4 DNS #1 is not a valid IP address";
     }
     void saveCheckOrder()
@@ -307,7 +311,11 @@ private slots:
         QFETCH(QString, message);
         FakeMqtt m(false);
         Ethernet eth(m.client, "vexa/network");
-        QCOMPARE(eth.checkConfig(method, fields[0], fields[1], fields[2], fields[3], fields[4]), message);
+        QString result = "unset";
+        QVERIFY(QMetaObject::invokeMethod(&eth, "checkConfig", Q_RETURN_ARG(QString, result), Q_ARG(QString, method),
+            Q_ARG(QString, fields[0]), Q_ARG(QString, fields[1]), Q_ARG(QString, fields[2]), Q_ARG(QString, fields[3]),
+            Q_ARG(QString, fields[4])));
+        QCOMPARE(result, message);
     }
 
     void badInputChangesNothing()
@@ -323,7 +331,8 @@ private slots:
         QJsonObject unused;
         QString parserText;
         QVERIFY(!manager::ServiceClient::parseObject("{\"interface\": ", unused, &parserText));
-        QTest::ignoreMessage(QtCriticalMsg, qPrintable("[Network][Ethernet] Failed to parse JSON message: " + parserText));
+        QTest::ignoreMessage(
+            QtCriticalMsg, qPrintable("[Network][Ethernet] Failed to parse JSON message: " + parserText));
         m.transport->inject(E + "/state", "{\"interface\": ");
         QCOMPARE(eth.interface(), QString("eth0"));
         QCOMPARE(iface.count(), 0);

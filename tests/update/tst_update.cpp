@@ -26,9 +26,9 @@ private slots:
         QCOMPARE(update.status(), QString("Disconnected"));
         m.client.connect();
         QCOMPARE(m.transport->subscriptions,
-                 (QStringList{B + "/status", B + "/update/software/status", B + "/update/software/progress",
-                              B + "/update/software/progess"}));
-        QCOMPARE(m.transport->payloadsOn(B + "/status/get"), (QList<QByteArray>{QByteArray()}));
+            (QStringList { B + "/status", B + "/update/software/status", B + "/update/software/progress",
+                B + "/update/software/progess" }));
+        QCOMPARE(m.transport->payloadsOn(B + "/status/get"), (QList<QByteArray> { QByteArray() }));
 
         m.transport->inject(B + "/status", PendingStatus);
         QCOMPARE(update.status(), QString("Ready to install"));
@@ -112,7 +112,7 @@ private slots:
         QTest::ignoreMessage(QtInfoMsg, "[Update] Checking for updates");
         update.check();
         QCOMPARE(update.status(), QString("Checking for updates"));
-        QCOMPARE(m.transport->payloadsOn(B + "/software/check"), (QList<QByteArray>{QByteArray()}));
+        QCOMPARE(m.transport->payloadsOn(B + "/software/check"), (QList<QByteArray> { QByteArray() }));
 
         QTest::ignoreMessage(QtInfoMsg, "[Update] No pedning updates");
         QTRY_COMPARE_WITH_TIMEOUT(update.status(), QString("Ready to install"), 10000);
@@ -146,7 +146,7 @@ private slots:
         m.transport->inject(B + "/status", PendingStatus);
         QTest::ignoreMessage(QtInfoMsg, "[Update] Installing pending update : 1.0.21");
         update.install();
-        QCOMPARE(m.transport->payloadsOn(B + "/update/software/install"), (QList<QByteArray>{QByteArray()}));
+        QCOMPARE(m.transport->payloadsOn(B + "/update/software/install"), (QList<QByteArray> { QByteArray() }));
         QCOMPARE(update.status(), QString("Ready to install"));
     }
 
