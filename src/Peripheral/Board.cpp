@@ -30,15 +30,16 @@ qint64 integerOf(const QJsonValue& value)
 // Event data as the service wrote it, scalars included.
 QString jsonText(const QJsonValue& value)
 {
-    const QByteArray text = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    const QByteArray text = QJsonDocument(QJsonArray { value }).toJson(QJsonDocument::Compact);
     return QString::fromUtf8(text.mid(1, text.size() - 2));
 }
 
 QJsonObject ledStep(int r, int g, int b, int duration)
 {
-    return QJsonObject{{QStringLiteral("color"),
-                        QJsonObject{{QStringLiteral("r"), r}, {QStringLiteral("g"), g}, {QStringLiteral("b"), b}}},
-                       {QStringLiteral("duration"), duration}};
+    return QJsonObject { { QStringLiteral("color"),
+                             QJsonObject {
+                                 { QStringLiteral("r"), r }, { QStringLiteral("g"), g }, { QStringLiteral("b"), b } } },
+        { QStringLiteral("duration"), duration } };
 }
 
 } // namespace
@@ -74,19 +75,22 @@ bool Board::audioEnabled() const { return !m_audio.value(QStringLiteral("mute"),
 QVariantList Board::peripherals() const
 {
     // Keys as the service names them in its power messages.
-    static const QMap<QString, QString> labels{
-        {QStringLiteral("display"), tr("Display")},      {QStringLiteral("ftdi"), tr("FTDI")},
-        {QStringLiteral("mPCIe1"), tr("mPCIe #1")},      {QStringLiteral("mPCIe2"), tr("mPCIe #2")},
-        {QStringLiteral("qrReader"), tr("QR Reader")},   {QStringLiteral("rfidReader"), tr("RFID Reader")},
-        {QStringLiteral("touch"), tr("Touch")},          {QStringLiteral("usbHost1"), tr("USB Host")},
-        {QStringLiteral("usbHub"), tr("USB Hub")},
+    static const QMap<QString, QString> labels {
+        { QStringLiteral("display"), tr("Display") },
+        { QStringLiteral("ftdi"), tr("FTDI") },
+        { QStringLiteral("mPCIe1"), tr("mPCIe #1") },
+        { QStringLiteral("mPCIe2"), tr("mPCIe #2") },
+        { QStringLiteral("qrReader"), tr("QR Reader") },
+        { QStringLiteral("rfidReader"), tr("RFID Reader") },
+        { QStringLiteral("touch"), tr("Touch") },
+        { QStringLiteral("usbHost1"), tr("USB Host") },
+        { QStringLiteral("usbHub"), tr("USB Hub") },
     };
     QVariantList list;
     // QJsonObject keeps its keys sorted.
     for (auto it = m_power.constBegin(); it != m_power.constEnd(); ++it) {
-        list.append(QVariantMap{{QStringLiteral("item"), it.key()},
-                                {QStringLiteral("descr"), labels.value(it.key())},
-                                {QStringLiteral("value"), it.value().toBool()}});
+        list.append(QVariantMap { { QStringLiteral("item"), it.key() },
+            { QStringLiteral("descr"), labels.value(it.key()) }, { QStringLiteral("value"), it.value().toBool() } });
     }
     return list;
 }
@@ -121,43 +125,38 @@ void Board::playLedPattern(const char* name, int repeat, const QJsonArray& steps
 {
     BOARD_LOG(qInfo) << "Setting LEDs to : " << name;
     publishJson(topic("/led/play/request/1"),
-                QJsonObject{{QStringLiteral("repeat"), repeat}, {QStringLiteral("steps"), steps}});
+        QJsonObject { { QStringLiteral("repeat"), repeat }, { QStringLiteral("steps"), steps } });
 }
 
-void Board::setLedValid()
-{
-    playLedPattern("VALID", 3, QJsonArray{ledStep(0, 255, 0, 100), ledStep(0, 0, 0, 50)});
-}
+void Board::setLedValid() { playLedPattern("VALID", 3, QJsonArray { ledStep(0, 255, 0, 100), ledStep(0, 0, 0, 50) }); }
 
 void Board::setLedInvalid()
 {
-    playLedPattern("INVALID", 3, QJsonArray{ledStep(255, 0, 0, 100), ledStep(0, 0, 0, 50)});
+    playLedPattern("INVALID", 3, QJsonArray { ledStep(255, 0, 0, 100), ledStep(0, 0, 0, 50) });
 }
 
 void Board::setLedTestPattern()
 {
     playLedPattern("TEST", 30,
-                   QJsonArray{ledStep(255, 0, 0, 1000), ledStep(0, 0, 0, 200), ledStep(0, 255, 0, 1000),
-                              ledStep(0, 0, 0, 200)});
+        QJsonArray {
+            ledStep(255, 0, 0, 1000), ledStep(0, 0, 0, 200), ledStep(0, 255, 0, 1000), ledStep(0, 0, 0, 200) });
 }
 
 void Board::setLedOff() { publish(topic("/led/off/request/1"), QByteArray()); }
 
 void Board::playBuzzer(int onMsec, int offMsec, int repeat)
 {
-    BOARD_LOG(qInfo) << QStringLiteral("Playing buzzer : on=%1 msec, off=%2 msec, repeat=%3")
-                            .arg(onMsec)
-                            .arg(offMsec)
-                            .arg(repeat);
-    publishJson(topic("/buzzer/play/request/1"), QJsonObject{{QStringLiteral("onMsec"), onMsec},
-                                                             {QStringLiteral("offMsec"), offMsec},
-                                                             {QStringLiteral("repeat"), repeat}});
+    BOARD_LOG(qInfo)
+        << QStringLiteral("Playing buzzer : on=%1 msec, off=%2 msec, repeat=%3").arg(onMsec).arg(offMsec).arg(repeat);
+    publishJson(topic("/buzzer/play/request/1"),
+        QJsonObject { { QStringLiteral("onMsec"), onMsec }, { QStringLiteral("offMsec"), offMsec },
+            { QStringLiteral("repeat"), repeat } });
 }
 
 void Board::setPeripheralPower(const QString& peripheral, bool value)
 {
     BOARD_LOG(qInfo) << "Setting peripheral power: " << peripheral << " (" << boolText(value) << ")";
-    publishJson(topic("/power/set"), QJsonObject{{peripheral, value}});
+    publishJson(topic("/power/set"), QJsonObject { { peripheral, value } });
 }
 
 bool Board::peripheralPower(const QString& peripheral) const { return m_power.value(peripheral).toBool(); }
@@ -165,19 +164,19 @@ bool Board::peripheralPower(const QString& peripheral) const { return m_power.va
 void Board::setDisplayBrightness(int value)
 {
     BOARD_LOG(qInfo) << "Setting display brightness : " << value;
-    publishJson(topic("/display/set"), QJsonObject{{QStringLiteral("brightness"), value}});
+    publishJson(topic("/display/set"), QJsonObject { { QStringLiteral("brightness"), value } });
 }
 
 void Board::setDisplayBrightnessMode(const QString& value)
 {
     BOARD_LOG(qInfo) << "Setting display brightness mode : " << value;
-    publishJson(topic("/display/set"), QJsonObject{{QStringLiteral("mode"), value}});
+    publishJson(topic("/display/set"), QJsonObject { { QStringLiteral("mode"), value } });
 }
 
 void Board::setAudioEnabled(bool value)
 {
     BOARD_LOG(qInfo) << "Setting audio enabled : " << boolText(value);
-    publishJson(topic("/audio/set"), QJsonObject{{QStringLiteral("mute"), !value}});
+    publishJson(topic("/audio/set"), QJsonObject { { QStringLiteral("mute"), !value } });
 }
 
 void Board::setDelayShutdownFor(int sec)
@@ -186,7 +185,7 @@ void Board::setDelayShutdownFor(int sec)
         return;
     BOARD_LOG(qInfo) << "Setting board shutdown delay : " << sec << " sec(s)";
     publishJson(topic("/config/set"),
-                QJsonObject{{QStringLiteral("device"), QJsonObject{{QStringLiteral("delayShutdownFor"), sec}}}});
+        QJsonObject { { QStringLiteral("device"), QJsonObject { { QStringLiteral("delayShutdownFor"), sec } } } });
 }
 
 void Board::setPeripherals(const QVariantList& list)
@@ -198,14 +197,18 @@ void Board::setPeripherals(const QVariantList& list)
 void Board::dispatch(const QString& topicName, const QJsonObject& object)
 {
     using Handler = void (Board::*)(const QJsonObject&, const QString&);
-    static const struct {
+    static const struct
+    {
         const char* suffix;
         Handler handler;
     } routes[] = {
-        {"/info", &Board::onInfoReceived},     {"/status", &Board::onStatusReceived},
-        {"/config", &Board::onConfigReceived}, {"/display", &Board::onDisplayReceived},
-        {"/power", &Board::onPowerReceived},   {"/event", &Board::onEventReceived},
-        {"/audio", &Board::onAudioReceived},
+        { "/info", &Board::onInfoReceived },
+        { "/status", &Board::onStatusReceived },
+        { "/config", &Board::onConfigReceived },
+        { "/display", &Board::onDisplayReceived },
+        { "/power", &Board::onPowerReceived },
+        { "/event", &Board::onEventReceived },
+        { "/audio", &Board::onAudioReceived },
     };
     for (const auto& route : routes) {
         if (topicName == topic(route.suffix)) {
@@ -270,8 +273,8 @@ void Board::onStatusReceived(const QJsonObject& object, const QString& topicName
         m_device.insert(uptimeKey, newUptime);
         emit uptimeChanged();
     }
-    const bool newRtcFailed =
-        device.value(QLatin1String("hardwareStatus")).toObject().value(QLatin1String("rtcFailed")).toBool();
+    const bool newRtcFailed
+        = device.value(QLatin1String("hardwareStatus")).toObject().value(QLatin1String("rtcFailed")).toBool();
     if (newRtcFailed != rtcFailed()) {
         BOARD_LOG(qDebug) << "RTC Status changed : " << (newRtcFailed ? "FAIL" : "OK");
         m_device.insert(QStringLiteral("rtcFailed"), newRtcFailed);
@@ -300,8 +303,7 @@ void Board::setIgnition(bool ignition)
 void Board::onConfigReceived(const QJsonObject& object, const QString& topicName)
 {
     BOARD_LOG(qInfo) << "Processing config topic " << topicName;
-    const int delay =
-        object.value(QLatin1String("device")).toObject().value(QLatin1String("delayShutdownFor")).toInt();
+    const int delay = object.value(QLatin1String("device")).toObject().value(QLatin1String("delayShutdownFor")).toInt();
     if (delay == m_delayShutdownFor)
         return;
     BOARD_LOG(qInfo) << "Board shutdown delay changed : " << delay << " sec(s)";

@@ -63,21 +63,21 @@ void Inspector::setAudioVolume(int value)
 {
     INSPECTOR_LOG(qInfo) << "Setting 'internal' audio volume : " << value << "%";
     publishJson(topic("/audio/set"),
-                QJsonObject{{QStringLiteral("internal"), QJsonObject{{QStringLiteral("volume"), value}}}});
+        QJsonObject { { QStringLiteral("internal"), QJsonObject { { QStringLiteral("volume"), value } } } });
 }
 
 void Inspector::audioPlay(const QString& file)
 {
     INSPECTOR_LOG(qInfo) << "Playing audio file (card='internal') : " << file;
     publishJson(topic("/audio/play"),
-                QJsonObject{{QStringLiteral("device"), QStringLiteral("internal")}, {QStringLiteral("filepath"), file}});
+        QJsonObject { { QStringLiteral("device"), QStringLiteral("internal") }, { QStringLiteral("filepath"), file } });
 }
 
 void Inspector::publishLater(const QString& topicName)
 {
     // Every request keeps its own delay; a request once made is not withdrawn.
-    QTimer::singleShot(m_requestDelayMsec, Qt::PreciseTimer, this,
-                       [this, topicName] { publish(topicName, QByteArray()); });
+    QTimer::singleShot(
+        m_requestDelayMsec, Qt::PreciseTimer, this, [this, topicName] { publish(topicName, QByteArray()); });
 }
 
 void Inspector::systemReboot()
@@ -129,15 +129,14 @@ void Inspector::onInfoReceived(const QJsonObject& object, const QString& topicNa
 {
     INSPECTOR_LOG(qInfo) << "Processing info topic " << topicName;
     m_info.insert(QStringLiteral("version"),
-                  object.value(QLatin1String("service")).toObject().value(QLatin1String("version")).toString());
+        object.value(QLatin1String("service")).toObject().value(QLatin1String("version")).toString());
     emit infoChanged();
 }
 
 void Inspector::onStatusReceived(const QJsonObject& object, const QString& topicName)
 {
     INSPECTOR_LOG(qInfo) << "Processing status topic " << topicName;
-    setStatus(object.value(QLatin1String("service")).toBool() ? QStringLiteral("online")
-                                                              : QStringLiteral("offline"));
+    setStatus(object.value(QLatin1String("service")).toBool() ? QStringLiteral("online") : QStringLiteral("offline"));
 }
 
 void Inspector::setStatus(const QString& status)
@@ -151,8 +150,7 @@ void Inspector::setStatus(const QString& status)
 
 void Inspector::onAudioReceived(const QJsonObject& object, const QString&)
 {
-    const int volume =
-        object.value(QLatin1String("internal")).toObject().value(QLatin1String("volume")).toInt();
+    const int volume = object.value(QLatin1String("internal")).toObject().value(QLatin1String("volume")).toInt();
     if (volume == audioVolume())
         return;
     m_audio.insert(QStringLiteral("internal"), volume);

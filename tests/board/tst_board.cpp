@@ -12,11 +12,12 @@ namespace {
 const QString B = QStringLiteral("vexa/board");
 
 // A board client on a connected fake broker, with the start-up refresh cleared away.
-struct Fixture {
-    LogCapture log{QStringLiteral("[Board] ")};
-    FakeMqtt m{false};
-    Board board{m.client, B};
-    SignalLog signals_{&board};
+struct Fixture
+{
+    LogCapture log { QStringLiteral("[Board] ") };
+    FakeMqtt m { false };
+    Board board { m.client, B };
+    SignalLog signals_ { &board };
 
     Fixture()
     {
@@ -30,7 +31,10 @@ struct Fixture {
         log.clear();
         signals_.clear();
     }
-    void inject(const char* suffix, const QByteArray& payload) { m.transport->inject(B + QLatin1String(suffix), payload); }
+    void inject(const char* suffix, const QByteArray& payload)
+    {
+        m.transport->inject(B + QLatin1String(suffix), payload);
+    }
     FakeTransport::Published only()
     {
         if (m.transport->published.size() != 1)
@@ -54,13 +58,13 @@ private slots:
         FakeMqtt m(false);
         m.client.setRetryMillis(50);
         Board board(m.client, B);
-        QCOMPARE(log.lines(QtInfoMsg), QStringList{"Subscribing to topics"});
+        QCOMPARE(log.lines(QtInfoMsg), QStringList { "Subscribing to topics" });
         m.client.connect();
 
-        const QStringList subscriptions{B + "/info",  B + "/status", B + "/config", B + "/display",
-                                        B + "/power", B + "/audio",  B + "/event"};
+        const QStringList subscriptions { B + "/info", B + "/status", B + "/config", B + "/display", B + "/power",
+            B + "/audio", B + "/event" };
         QCOMPARE(m.transport->subscriptions, subscriptions);
-        const QStringList gets{B + "/status/get", B + "/display/get", B + "/power/get", B + "/audio/get"};
+        const QStringList gets { B + "/status/get", B + "/display/get", B + "/power/get", B + "/audio/get" };
         QCOMPARE(m.transport->publishedTopics(), gets);
         for (const auto& p : m.transport->published) {
             QCOMPARE(p.payload, QByteArray("{}"));
@@ -125,7 +129,7 @@ private slots:
     ]
 }
 )"));
-        QCOMPARE(f.log.lines(), QStringList{"Setting LEDs to : VALID"});
+        QCOMPARE(f.log.lines(), QStringList { "Setting LEDs to : VALID" });
         f.reset();
 
         f.board.setLedInvalid();
@@ -152,7 +156,7 @@ private slots:
     ]
 }
 )"));
-        QCOMPARE(f.log.lines(), QStringList{"Setting LEDs to : INVALID"});
+        QCOMPARE(f.log.lines(), QStringList { "Setting LEDs to : INVALID" });
         f.reset();
 
         f.board.setLedTestPattern();
@@ -195,7 +199,7 @@ private slots:
     ]
 }
 )"));
-        QCOMPARE(f.log.lines(), QStringList{"Setting LEDs to : TEST"});
+        QCOMPARE(f.log.lines(), QStringList { "Setting LEDs to : TEST" });
         f.reset();
 
         f.board.setLedOff();
@@ -241,12 +245,11 @@ private slots:
             QCOMPARE(one.retain, false);
         }
 
-        QCOMPARE(f.log.lines(), (QStringList{"Playing buzzer : on=100 msec, off=200 msec, repeat=3",
-                                             "Playing buzzer : on=100 msec, off=200 msec, repeat=0",
-                                             "Setting peripheral power: display (false)",
-                                             "Setting display brightness : 70",
-                                             "Setting display brightness mode : manual",
-                                             "Setting audio enabled : false", "Setting audio enabled : true"}));
+        QCOMPARE(f.log.lines(),
+            (QStringList { "Playing buzzer : on=100 msec, off=200 msec, repeat=3",
+                "Playing buzzer : on=100 msec, off=200 msec, repeat=0", "Setting peripheral power: display (false)",
+                "Setting display brightness : 70", "Setting display brightness mode : manual",
+                "Setting audio enabled : false", "Setting audio enabled : true" }));
         // Only the service's reports change what the properties say.
         QCOMPARE(f.signals_.fired(), QStringList());
         QCOMPARE(f.board.peripheralPower("display"), true);
@@ -264,16 +267,16 @@ private slots:
         f.board.setDelayShutdownFor(960);
         QCOMPARE(f.only().topic, B + "/config/set");
         QCOMPARE(f.only().payload, QByteArray("{\n    \"device\": {\n        \"delayShutdownFor\": 960\n    }\n}\n"));
-        QCOMPARE(f.log.lines(), QStringList{"Setting board shutdown delay : 960 sec(s)"});
+        QCOMPARE(f.log.lines(), QStringList { "Setting board shutdown delay : 960 sec(s)" });
         QCOMPARE(f.board.delayShutdownFor(), 0);
         QCOMPARE(f.signals_.fired(), QStringList());
         f.reset();
 
         f.inject("/config", R"({"device": {"delayShutdownFor": 960}})");
         QCOMPARE(f.board.delayShutdownFor(), 960);
-        QCOMPARE(f.signals_.fired(), QStringList{"delayShutdownForChanged x1"});
+        QCOMPARE(f.signals_.fired(), QStringList { "delayShutdownForChanged x1" });
         QCOMPARE(f.log.lines(),
-                 (QStringList{"Processing config topic vexa/board/config", "Board shutdown delay changed : 960 sec(s)"}));
+            (QStringList { "Processing config topic vexa/board/config", "Board shutdown delay changed : 960 sec(s)" }));
         f.reset();
 
         f.board.setDelayShutdownFor(960);
@@ -283,7 +286,7 @@ private slots:
 
         f.inject("/config", R"({"device": {"delayShutdownFor": "120"}})");
         QCOMPARE(f.board.delayShutdownFor(), 0);
-        QCOMPARE(f.signals_.fired(), QStringList{"delayShutdownForChanged x1"});
+        QCOMPARE(f.signals_.fired(), QStringList { "delayShutdownForChanged x1" });
     }
 
     void statusStoresDeviceValuesAndRepeatsSilently()
@@ -298,21 +301,21 @@ private slots:
         QCOMPARE(f.board.uptime(), Q_INT64_C(3000000000));
         QCOMPARE(f.board.rtcFailed(), true);
         QCOMPARE(f.signals_.fired(),
-                 (QStringList{"statusChanged x1", "ignitionChanged x1", "poleIdChanged x1", "temperatureChanged x1",
-                              "voltageChanged x1", "uptimeChanged x1", "rtcFailedChanged x1"}));
+            (QStringList { "statusChanged x1", "ignitionChanged x1", "poleIdChanged x1", "temperatureChanged x1",
+                "voltageChanged x1", "uptimeChanged x1", "rtcFailedChanged x1" }));
         QCOMPARE(f.log.lines(),
-                 (QStringList{"Processing status topic vexa/board/status", "Status changed : online",
-                              "Ignition changed : false", "Pole Id changed : P-17", "Temperature changed : 41.5",
-                              "Voltage changed : 23.9", "Uptime changed : 3000000000", "RTC Status changed : FAIL"}));
+            (QStringList { "Processing status topic vexa/board/status", "Status changed : online",
+                "Ignition changed : false", "Pole Id changed : P-17", "Temperature changed : 41.5",
+                "Voltage changed : 23.9", "Uptime changed : 3000000000", "RTC Status changed : FAIL" }));
         f.reset();
 
         f.inject("/status", fullStatus);
         QCOMPARE(f.signals_.fired(), QStringList());
-        QCOMPARE(f.log.lines(), QStringList{"Processing status topic vexa/board/status"});
+        QCOMPARE(f.log.lines(), QStringList { "Processing status topic vexa/board/status" });
 
         f.inject("/status", R"({"service": true, "device": {"active": true, "ignition": true, "poleId": "P-17",
             "temperature": 41.5, "voltage": 23.9, "uptime": 3000000001, "hardwareStatus": {"rtcFailed": false}}})");
-        QCOMPARE(f.signals_.fired(), (QStringList{"ignitionChanged x1", "uptimeChanged x1", "rtcFailedChanged x1"}));
+        QCOMPARE(f.signals_.fired(), (QStringList { "ignitionChanged x1", "uptimeChanged x1", "rtcFailedChanged x1" }));
         QVERIFY(f.log.has(QtDebugMsg, "RTC Status changed : OK"));
         QVERIFY(f.log.has(QtDebugMsg, "Ignition changed : true"));
     }
@@ -334,14 +337,14 @@ private slots:
         f.inject("/status", R"({"service": 1, "device": {"active": true}})");
         QCOMPARE(f.board.status(), QString("offline"));
 
-        QCOMPARE(f.signals_.fired(), QStringList{"statusChanged x5"});
+        QCOMPARE(f.signals_.fired(), QStringList { "statusChanged x5" });
         QCOMPARE(f.board.poleId(), QString("P-17"));
         QCOMPARE(f.board.ignition(), false);
         QCOMPARE(f.board.uptime(), Q_INT64_C(3000000000));
         QCOMPARE(f.board.rtcFailed(), true);
-        QCOMPARE(f.log.lines(QtInfoMsg), (QStringList{"Status changed : offline", "Status changed : error",
-                                                      "Status changed : offline", "Status changed : error",
-                                                      "Status changed : offline"}));
+        QCOMPARE(f.log.lines(QtInfoMsg),
+            (QStringList { "Status changed : offline", "Status changed : error", "Status changed : offline",
+                "Status changed : error", "Status changed : offline" }));
     }
 
     void statusMembersOfTheWrongTypeReadAsDefaults()
@@ -367,23 +370,25 @@ private slots:
         QCOMPARE(f.board.displayBrightness(), 80);
         QCOMPARE(f.board.ambientLightSensor(), 35);
         QCOMPARE(f.board.displayBrightnessMode(), QString("auto"));
-        QCOMPARE(f.signals_.fired(), (QStringList{"displayBrightnessChanged x1", "displayBrightnessModeChanged x1",
-                                                  "ambientLightSensorChanged x1"}));
+        QCOMPARE(f.signals_.fired(),
+            (QStringList {
+                "displayBrightnessChanged x1", "displayBrightnessModeChanged x1", "ambientLightSensorChanged x1" }));
         QCOMPARE(f.log.lines(QtDebugMsg),
-                 (QStringList{"Display brightness changed : 80", "Display sensor changed : 35",
-                              "Display brightness mode changed : auto"}));
+            (QStringList { "Display brightness changed : 80", "Display sensor changed : 35",
+                "Display brightness mode changed : auto" }));
         f.reset();
 
         f.inject("/display", R"({"brightness": 80, "sensor": 36, "mode": "auto"})");
-        QCOMPARE(f.signals_.fired(), QStringList{"ambientLightSensorChanged x1"});
+        QCOMPARE(f.signals_.fired(), QStringList { "ambientLightSensorChanged x1" });
         f.reset();
 
         f.inject("/display", "");
         QCOMPARE(f.board.displayBrightness(), 0);
         QCOMPARE(f.board.ambientLightSensor(), 0);
         QCOMPARE(f.board.displayBrightnessMode(), QString());
-        QCOMPARE(f.signals_.fired(), (QStringList{"displayBrightnessChanged x1", "displayBrightnessModeChanged x1",
-                                                  "ambientLightSensorChanged x1"}));
+        QCOMPARE(f.signals_.fired(),
+            (QStringList {
+                "displayBrightnessChanged x1", "displayBrightnessModeChanged x1", "ambientLightSensorChanged x1" }));
         f.reset();
 
         f.inject("/display", R"({"brightness": "90", "sensor": true, "mode": 3})");
@@ -396,26 +401,26 @@ private slots:
         QSignalSpy power(&f.board, &Board::peripheralPowerChanged);
         f.inject("/power", R"({"display": true, "touch": null})");
         QCOMPARE(power.size(), 1);
-        QCOMPARE(power.at(0), (QVariantList{"display", true}));
-        QCOMPARE(f.signals_.fired(), (QStringList{"peripheralPowerChanged x1", "peripheralsChanged x1"}));
-        QCOMPARE(f.log.lines(), QStringList{"Peripheral power changed 'display' : true"});
+        QCOMPARE(power.at(0), (QVariantList { "display", true }));
+        QCOMPARE(f.signals_.fired(), (QStringList { "peripheralPowerChanged x1", "peripheralsChanged x1" }));
+        QCOMPARE(f.log.lines(), QStringList { "Peripheral power changed 'display' : true" });
         QCOMPARE(f.board.peripheralPower("display"), true);
         QCOMPARE(f.board.peripheralPower("touch"), false);
         QCOMPARE(f.board.peripherals(),
-                 (QVariantList{QVariantMap{{"item", "display"}, {"descr", "Display"}, {"value", true}}}));
+            (QVariantList { QVariantMap { { "item", "display" }, { "descr", "Display" }, { "value", true } } }));
         f.reset();
         power.clear();
 
         // A rail reported for the first time counts as a change, also when it is off.
         f.inject("/power", R"({"zeta": true, "usbHub": false, "display": true})");
         QCOMPARE(power.size(), 2);
-        QCOMPARE(power.at(0), (QVariantList{"usbHub", false}));
-        QCOMPARE(power.at(1), (QVariantList{"zeta", true}));
-        QCOMPARE(f.signals_.fired(), (QStringList{"peripheralPowerChanged x2", "peripheralsChanged x1"}));
+        QCOMPARE(power.at(0), (QVariantList { "usbHub", false }));
+        QCOMPARE(power.at(1), (QVariantList { "zeta", true }));
+        QCOMPARE(f.signals_.fired(), (QStringList { "peripheralPowerChanged x2", "peripheralsChanged x1" }));
         QCOMPARE(f.board.peripherals(),
-                 (QVariantList{QVariantMap{{"item", "display"}, {"descr", "Display"}, {"value", true}},
-                               QVariantMap{{"item", "usbHub"}, {"descr", "USB Hub"}, {"value", false}},
-                               QVariantMap{{"item", "zeta"}, {"descr", ""}, {"value", true}}}));
+            (QVariantList { QVariantMap { { "item", "display" }, { "descr", "Display" }, { "value", true } },
+                QVariantMap { { "item", "usbHub" }, { "descr", "USB Hub" }, { "value", false } },
+                QVariantMap { { "item", "zeta" }, { "descr", "" }, { "value", true } } }));
         f.reset();
 
         f.inject("/power", R"({"zeta": true, "usbHub": false})");
@@ -436,8 +441,9 @@ private slots:
         QStringList labels;
         for (const auto& entry : f.board.peripherals())
             labels.append(entry.toMap().value("descr").toString());
-        QCOMPARE(labels, (QStringList{"Display", "FTDI", "mPCIe #1", "mPCIe #2", "QR Reader", "RFID Reader", "Touch",
-                                      "USB Host", "USB Hub"}));
+        QCOMPARE(labels,
+            (QStringList { "Display", "FTDI", "mPCIe #1", "mPCIe #2", "QR Reader", "RFID Reader", "Touch", "USB Host",
+                "USB Hub" }));
     }
 
     void audioMuteDrivesAudioEnabled()
@@ -447,11 +453,11 @@ private slots:
         f.inject("/audio", R"({"mute": true})");
         QCOMPARE(f.board.audioEnabled(), false);
         f.inject("/audio", R"({"mute": true})");
-        QCOMPARE(f.signals_.fired(), QStringList{"audioEnabledChanged x1"});
+        QCOMPARE(f.signals_.fired(), QStringList { "audioEnabledChanged x1" });
         f.inject("/audio", R"({"mute": "no"})");
         QCOMPARE(f.board.audioEnabled(), true);
         f.inject("/audio", "");
-        QCOMPARE(f.signals_.fired(), QStringList{"audioEnabledChanged x2"});
+        QCOMPARE(f.signals_.fired(), QStringList { "audioEnabledChanged x2" });
         QVERIFY(f.log.lines().isEmpty());
     }
 
@@ -500,8 +506,8 @@ private slots:
         f.inject("/event", payload);
         QCOMPARE(f.board.ignition(), ignition);
         // Announced every time, so that the ignition rules run again.
-        QCOMPARE(f.signals_.fired(), QStringList{"ignitionChanged x1"});
-        QCOMPARE(f.log.lines(), QStringList{line});
+        QCOMPARE(f.signals_.fired(), QStringList { "ignitionChanged x1" });
+        QCOMPARE(f.log.lines(), QStringList { line });
     }
 
     void otherEventsAreOnlyLogged()
@@ -512,9 +518,9 @@ private slots:
         f.inject("/event", R"({"name": ["IgnitionChanged"], "data": 0})");
         QCOMPARE(f.board.ignition(), true);
         QCOMPARE(f.signals_.fired(), QStringList());
-        QCOMPARE(f.log.lines(), (QStringList{"Event received : ignitionchanged [0]",
-                                             "Event received : DoorOpened [{\"door\":2}]",
-                                             "Event received :  [0]"}));
+        QCOMPARE(f.log.lines(),
+            (QStringList { "Event received : ignitionchanged [0]", "Event received : DoorOpened [{\"door\":2}]",
+                "Event received :  [0]" }));
     }
 
     void infoIsAnnouncedOnEveryMessage()
@@ -524,17 +530,16 @@ private slots:
             "hardwareVersion": "rev C"}, "service": {"version": "1.7.0"}})";
         f.inject("/info", info);
         f.inject("/info", info);
-        QCOMPARE(f.board.info(), (QVariantMap{{"firmware", "2.4.1"},
-                                              {"hardwareId", "HW-9"},
-                                              {"hardware", "rev C"},
-                                              {"version", "1.7.0"}}));
-        QCOMPARE(f.signals_.fired(), QStringList{"infoChanged x2"});
+        QCOMPARE(f.board.info(),
+            (QVariantMap {
+                { "firmware", "2.4.1" }, { "hardwareId", "HW-9" }, { "hardware", "rev C" }, { "version", "1.7.0" } }));
+        QCOMPARE(f.signals_.fired(), QStringList { "infoChanged x2" });
         QCOMPARE(f.log.lines(),
-                 (QStringList{"Processing info topic vexa/board/info", "Processing info topic vexa/board/info"}));
+            (QStringList { "Processing info topic vexa/board/info", "Processing info topic vexa/board/info" }));
 
         f.inject("/info", R"({"device": {"firmwareVersion": 2}, "service": "1.7.0"})");
         QCOMPARE(f.board.info(),
-                 (QVariantMap{{"firmware", ""}, {"hardwareId", ""}, {"hardware", ""}, {"version", ""}}));
+            (QVariantMap { { "firmware", "" }, { "hardwareId", "" }, { "hardware", "" }, { "version", "" } }));
     }
 
     void badInputChangesNothing()
@@ -547,7 +552,7 @@ private slots:
         f.inject("/config", R"({"device": {"delayShutdownFor": 960}})");
         f.reset();
 
-        for (const char* suffix : {"/info", "/status", "/config", "/display", "/power", "/audio", "/event"}) {
+        for (const char* suffix : { "/info", "/status", "/config", "/display", "/power", "/audio", "/event" }) {
             f.inject(suffix, "status: online");
             f.inject(suffix, "{\"service\": true,");
         }
@@ -593,8 +598,8 @@ private slots:
         QSignalSpy power(&f.board, &Board::peripheralPowerChanged);
         f.inject("/power", R"({"display": {"on": true}, "touch": [1]})");
         QCOMPARE(power.size(), 2);
-        QCOMPARE(power.at(0), (QVariantList{"display", false}));
-        QCOMPARE(power.at(1), (QVariantList{"touch", false}));
+        QCOMPARE(power.at(0), (QVariantList { "display", false }));
+        QCOMPARE(power.at(1), (QVariantList { "touch", false }));
         QCOMPARE(f.board.peripheralPower("display"), false);
 
         f.inject("/event", R"({"name": 5, "data": [1, {"a": null}]})");
@@ -602,8 +607,8 @@ private slots:
         f.inject("/config", R"({"device": 960})");
         QCOMPARE(f.board.delayShutdownFor(), 0);
         f.inject("/config", R"([1, 2])");
-        QCOMPARE(f.signals_.fired(), (QStringList{"peripheralPowerChanged x2", "peripheralsChanged x1",
-                                                  "delayShutdownForChanged x1"}));
+        QCOMPARE(f.signals_.fired(),
+            (QStringList { "peripheralPowerChanged x2", "peripheralsChanged x1", "delayShutdownForChanged x1" }));
         QCOMPARE(f.board.ignition(), true);
     }
 };

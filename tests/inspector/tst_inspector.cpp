@@ -13,11 +13,12 @@ namespace {
 const QString B = QStringLiteral("vexa/inspector");
 
 // An inspector client on a connected fake broker, with the start-up refresh cleared away.
-struct Fixture {
-    LogCapture log{QStringLiteral("[Inspector] ")};
-    FakeMqtt m{false};
-    Inspector inspector{m.client, B};
-    SignalLog signals_{&inspector};
+struct Fixture
+{
+    LogCapture log { QStringLiteral("[Inspector] ") };
+    FakeMqtt m { false };
+    Inspector inspector { m.client, B };
+    SignalLog signals_ { &inspector };
 
     Fixture()
     {
@@ -31,7 +32,10 @@ struct Fixture {
         log.clear();
         signals_.clear();
     }
-    void inject(const char* suffix, const QByteArray& payload) { m.transport->inject(B + QLatin1String(suffix), payload); }
+    void inject(const char* suffix, const QByteArray& payload)
+    {
+        m.transport->inject(B + QLatin1String(suffix), payload);
+    }
 };
 
 } // namespace
@@ -46,14 +50,14 @@ private slots:
         FakeMqtt m(false);
         m.client.setRetryMillis(50);
         Inspector inspector(m.client, B);
-        QCOMPARE(log.lines(), QStringList{"Subscribing to topics"});
+        QCOMPARE(log.lines(), QStringList { "Subscribing to topics" });
         m.client.connect();
 
-        const QStringList subscriptions{B + "/info",      B + "/status",       B + "/audio",
-                                        B + "/stats/cpu", B + "/stats/memory", B + "/stats/disk"};
+        const QStringList subscriptions { B + "/info", B + "/status", B + "/audio", B + "/stats/cpu",
+            B + "/stats/memory", B + "/stats/disk" };
         QCOMPARE(m.transport->subscriptions, subscriptions);
-        const QStringList gets{B + "/audio/get", B + "/stats/memory/get", B + "/stats/disk/get",
-                               B + "/stats/cpu/get"};
+        const QStringList gets { B + "/audio/get", B + "/stats/memory/get", B + "/stats/disk/get",
+            B + "/stats/cpu/get" };
         QCOMPARE(m.transport->publishedTopics(), gets);
         for (const auto& p : m.transport->published) {
             QCOMPARE(p.payload, QByteArray("{}"));
@@ -93,27 +97,28 @@ private slots:
         QCOMPARE(p[0].payload, QByteArray("{\n    \"internal\": {\n        \"volume\": 40\n    }\n}\n"));
         QCOMPARE(p[1].topic, B + "/audio/play");
         QCOMPARE(p[1].payload,
-                 QByteArray("{\n    \"device\": \"internal\",\n    \"filepath\": \"/opt/vexa/ticora/Valid.wav\"\n}\n"));
+            QByteArray("{\n    \"device\": \"internal\",\n    \"filepath\": \"/opt/vexa/ticora/Valid.wav\"\n}\n"));
         for (const auto& one : p) {
             QCOMPARE(one.qos, quint8(0));
             QCOMPARE(one.retain, false);
         }
-        QCOMPARE(f.log.lines(), (QStringList{"Setting 'internal' audio volume : 40%",
-                                             "Playing audio file (card='internal') : /opt/vexa/ticora/Valid.wav"}));
+        QCOMPARE(f.log.lines(),
+            (QStringList { "Setting 'internal' audio volume : 40%",
+                "Playing audio file (card='internal') : /opt/vexa/ticora/Valid.wav" }));
         QCOMPARE(f.inspector.audioVolume(), 0);
         QCOMPARE(f.signals_.fired(), QStringList());
 
         f.inject("/audio", R"({"internal": {"volume": 40}})");
         QCOMPARE(f.inspector.audioVolume(), 40);
         f.inject("/audio", R"({"internal": {"volume": 40}})");
-        QCOMPARE(f.signals_.fired(), QStringList{"audioVolumeChanged x1"});
+        QCOMPARE(f.signals_.fired(), QStringList { "audioVolumeChanged x1" });
         f.inject("/audio", R"({"internal": {"level": 40}})");
         QCOMPARE(f.inspector.audioVolume(), 0);
         f.inject("/audio", R"({"internal": {"volume": 55}})");
         f.inject("/audio", "");
         QCOMPARE(f.inspector.audioVolume(), 0);
         f.inject("/audio", R"({"internal": {"volume": "70"}})");
-        QCOMPARE(f.signals_.fired(), QStringList{"audioVolumeChanged x4"});
+        QCOMPARE(f.signals_.fired(), QStringList { "audioVolumeChanged x4" });
         QCOMPARE(f.log.lines().size(), 2); // the audio report itself logs nothing
     }
 
@@ -131,7 +136,7 @@ private slots:
         f.inspector.systemShutdown();
         QCOMPARE(shutdown.size(), 1);
         QVERIFY(f.m.transport->published.isEmpty());
-        QCOMPARE(f.log.lines(), (QStringList{"Requesting System reboot", "Requesting System shutdown"}));
+        QCOMPARE(f.log.lines(), (QStringList { "Requesting System reboot", "Requesting System shutdown" }));
 
         QTRY_COMPARE_WITH_TIMEOUT(f.m.transport->published.size(), 2, 15000);
         QVERIFY2(clock.elapsed() >= 1900, qPrintable(QString::number(clock.elapsed())));
@@ -184,7 +189,7 @@ private slots:
         QCOMPARE(timer.interval(), 60000);
         QVERIFY(timer.remainingTime() <= remaining); // not started again
         QVERIFY(timer.remainingTime() > 10000);
-        QCOMPARE(f.log.lines(), QStringList{"Scheduling System shutdown in : 60 sec(s)"});
+        QCOMPARE(f.log.lines(), QStringList { "Scheduling System shutdown in : 60 sec(s)" });
 
         f.inspector.abortShutdown();
         QVERIFY(!timer.isActive());
@@ -220,10 +225,10 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(shutdown.size(), 1, 15000);
         QVERIFY2(clock.elapsed() >= 950, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(!f.inspector.shutdownTimer().isActive());
-        QTRY_COMPARE_WITH_TIMEOUT(f.m.transport->payloadsOn(B + "/power/shutdown/request/1"),
-                                  QList<QByteArray>{QByteArray()}, 15000);
-        QCOMPARE(f.log.lines(),
-                 (QStringList{"Scheduling System shutdown in : 1 sec(s)", "Requesting System shutdown"}));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            f.m.transport->payloadsOn(B + "/power/shutdown/request/1"), QList<QByteArray> { QByteArray() }, 15000);
+        QCOMPARE(
+            f.log.lines(), (QStringList { "Scheduling System shutdown in : 1 sec(s)", "Requesting System shutdown" }));
         QCOMPARE(f.m.transport->published.size(), 1);
     }
 
@@ -255,24 +260,25 @@ private slots:
         f.inject("/status", R"({"service": true})");
         f.inject("/status", R"({"service": true, "extra": 1})");
         QCOMPARE(f.inspector.status(), QString("online"));
-        QCOMPARE(f.signals_.fired(), QStringList{"statusChanged x1"});
-        QCOMPARE(f.log.lines(), (QStringList{"Processing status topic vexa/inspector/status", "Status changed : online",
-                                             "Processing status topic vexa/inspector/status"}));
+        QCOMPARE(f.signals_.fired(), QStringList { "statusChanged x1" });
+        QCOMPARE(f.log.lines(),
+            (QStringList { "Processing status topic vexa/inspector/status", "Status changed : online",
+                "Processing status topic vexa/inspector/status" }));
         f.reset();
         f.inject("/status", R"({"service": "true"})");
         QCOMPARE(f.inspector.status(), QString("offline"));
         f.inject("/status", "");
-        QCOMPARE(f.signals_.fired(), QStringList{"statusChanged x1"});
+        QCOMPARE(f.signals_.fired(), QStringList { "statusChanged x1" });
         f.reset();
 
         f.inject("/info", R"({"service": {"version": "3.1.4"}})");
         f.inject("/info", R"({"service": {"version": "3.1.4"}})");
-        QCOMPARE(f.inspector.info(), (QVariantMap{{"version", "3.1.4"}}));
-        QCOMPARE(f.signals_.fired(), QStringList{"infoChanged x2"});
-        QCOMPARE(f.log.lines(), (QStringList{"Processing info topic vexa/inspector/info",
-                                             "Processing info topic vexa/inspector/info"}));
+        QCOMPARE(f.inspector.info(), (QVariantMap { { "version", "3.1.4" } }));
+        QCOMPARE(f.signals_.fired(), QStringList { "infoChanged x2" });
+        QCOMPARE(f.log.lines(),
+            (QStringList { "Processing info topic vexa/inspector/info", "Processing info topic vexa/inspector/info" }));
         f.inject("/info", R"({"service": "3.1.4"})");
-        QCOMPARE(f.inspector.info(), (QVariantMap{{"version", ""}}));
+        QCOMPARE(f.inspector.info(), (QVariantMap { { "version", "" } }));
     }
 
     void badInputChangesNothing()
@@ -283,7 +289,7 @@ private slots:
         f.inject("/audio", R"({"internal": {"volume": 40}})");
         f.reset();
 
-        for (const char* suffix : {"/info", "/status", "/audio", "/stats/cpu", "/stats/memory", "/stats/disk"})
+        for (const char* suffix : { "/info", "/status", "/audio", "/stats/cpu", "/stats/memory", "/stats/disk" })
             f.inject(suffix, "volume=40");
         QCOMPARE(f.log.lines(QtCriticalMsg).size(), 6);
         QCOMPARE(f.log.lines().size(), 6);
