@@ -43,6 +43,7 @@ Config::Config(const QString& filename, const QVariantMap& defaults, QObject* pa
     }
     load();
     connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &Config::onFileChanged);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &Config::onDirectoryChanged);
     watch();
 }
 
@@ -159,13 +160,22 @@ bool Config::acceptable(const QString& key, const QVariant& value) const
     const QVariant def = m_defaults.value(key);
     if (def.userType() == QMetaType::QString)
         return value.userType() == QMetaType::QString;
-    if (def.userType() == QMetaType::Bool)
+    // toJson hands out values read from the file as text ("3", "true"), so a
+    // client that sends them back as text must be understood.
+    const bool isText = value.userType() == QMetaType::QString;
+    const QString text = isText ? value.toString().trimmed() : QString();
+    if (def.userType() == QMetaType::Bool) {
+        if (isText)
+            return text == QLatin1String("true") || text == QLatin1String("false");
         return value.userType() == QMetaType::Bool;
+    }
     if (isNumber(def)) {
-        if (!isNumber(value))
+        bool ok = true;
+        const double d = isText ? text.toDouble(&ok) : value.toDouble();
+        if (!ok || (!isText && !isNumber(value)))
             return false;
-        const double d = value.toDouble();
-        return d == double(qint64(d)) && d >= -2147483648.0 && d <= 2147483647.0;
+        // Range first: converting an out-of-range double to an integer is undefined.
+        return d >= -2147483648.0 && d <= 2147483647.0 && d == double(qint64(d));
     }
     return true;
 }
@@ -177,8 +187,14 @@ void Config::fromJson(const QJsonObject& object)
         if (!g.value().isObject())
             continue;
         const QJsonObject members = g.value().toObject();
-        for (auto m = members.constBegin(); m != members.constEnd(); ++m)
-            flat.insert(g.key() + QLatin1Char('/') + m.key(), m.value().toVariant());
+        for (auto m = members.constBegin(); m != members.constEnd(); ++m) {
+            QString key = g.key() + QLatin1Char('/') + m.key();
+            // The way back for keys that toJson put under "General".
+            if (g.key() == QLatin1String("General") && !m_settings.contains(key) && m_settings.contains(m.key()))
+                key = m.key();
+            // Every JSON number is a floating-point number, whatever its text looked like.
+            flat.insert(key, m.value().isDouble() ? QVariant(m.value().toDouble()) : m.value().toVariant());
+        }
     }
     QVariantMap changes;
     for (auto it = flat.cbegin(); it != flat.cend(); ++it) {
@@ -206,12 +222,19 @@ QVariantMap Config::readFile()
 {
     QVariantMap changes;
     QSettings file(m_filename, QSettings::IniFormat);
+    // Hand-edited files are UTF-8; without this the settings class reads Latin-1
+    // and a save would store the mangled text.
+    file.setIniCodec("UTF-8");
     const QStringList fileKeys = file.allKeys();
     for (const QString& key : fileKeys) {
         QVariant value = file.value(key);
         // An unquoted comma makes the settings class read a list; the text is meant.
         if (value.userType() == QMetaType::QStringList)
             value = value.toStringList().join(QLatin1Char(','));
+        // The settings class caches what this process wrote and hands it back
+        // typed; the file holds text, so take its text form.
+        else if (value.userType() == QMetaType::Bool || isNumber(value))
+            value = value.toString();
         if (value.userType() != QMetaType::QString) {
             CONFIG_LOG(qWarning) << "WARN: Ignoring unreadable value of " << key;
             continue;
@@ -233,9 +256,10 @@ void Config::load()
 
 void Config::save()
 {
-    m_watcher->removePath(m_filename);
+    unwatch();
     {
         QSettings file(m_filename, QSettings::IniFormat);
+        file.setIniCodec("UTF-8");
         for (auto it = m_settings.cbegin(); it != m_settings.cend(); ++it)
             file.setValue(it.key(), it.value());
         file.sync();
@@ -247,17 +271,40 @@ void Config::save()
 
 void Config::onFileChanged(const QString&)
 {
+    // Editors replace the file by renaming, which leaves the old watch on the old
+    // file: watch the name afresh before reading, so no later write is missed.
+    watch();
     const QVariantMap changes = readFile();
     if (!changes.isEmpty()) {
         emit configFileChanged();
         emit configChanged(changes);
     }
-    // Editors replace the file by renaming, which makes the watcher forget it.
-    watch();
+}
+
+void Config::onDirectoryChanged(const QString&)
+{
+    if (QFileInfo::exists(m_filename))
+        onFileChanged(m_filename);
+}
+
+void Config::unwatch()
+{
+    const QStringList watched = m_watcher->files() + m_watcher->directories();
+    if (!watched.isEmpty())
+        m_watcher->removePaths(watched);
 }
 
 void Config::watch()
 {
-    if (QFileInfo::exists(m_filename) && !m_watcher->files().contains(m_filename))
-        m_watcher->addPath(m_filename);
+    unwatch();
+    if (QFileInfo::exists(m_filename)) {
+        if (!m_watcher->addPath(m_filename))
+            CONFIG_LOG(qWarning) << "WARN: Cannot watch config file : " << m_filename;
+        return;
+    }
+    // A file that is gone (an editor that deletes before writing) is noticed
+    // again through its folder once it reappears.
+    const QString folder = QFileInfo(m_filename).absolutePath();
+    if (QFileInfo(folder).isDir())
+        m_watcher->addPath(folder);
 }

@@ -40,11 +40,14 @@ signals:
 
 public slots:
     void onFileChanged(const QString& path);
+    void onDirectoryChanged(const QString& path);
 
 private:
     // Reads every key of the file; stores and returns those that differ.
     QVariantMap readFile();
+    // Watches the file, or its folder while the file does not exist.
     void watch();
+    void unwatch();
     // Whether a value from outside may replace the stored one of this key.
     bool acceptable(const QString& key, const QVariant& value) const;
 
