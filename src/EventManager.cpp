@@ -107,8 +107,8 @@ void EventManager::load()
     bool sizeOk = false;
     const int declared = sizeEntry.toInt(&sizeOk);
     if ((sizeEntry.isValid() || !present.isEmpty()) && (!sizeOk || declared != present.size())) {
-        EVENT_LOG(qWarning) << "WARN: Event file " << m_fileName << " declares " << text(sizeEntry)
-                            << " event(s) but holds " << present.size() << "; loading those present";
+        EVENT_LOG(qWarning) << "WARN: Event file " << m_fileName << " has size entry '" << text(sizeEntry)
+                            << "' but " << present.size() << " readable event(s); loading those";
     }
 
     const int n = present.size();

@@ -11,6 +11,8 @@ SessionManager::SessionManager(Config& config, QObject* parent)
     : QObject(parent), m_config(config), m_timer(new QTimer(this))
 {
     m_timer->setSingleShot(true);
+    // A coarse timer may run up to 5 % over; a session must not outlive its ten minutes.
+    m_timer->setTimerType(Qt::PreciseTimer);
     connect(m_timer, &QTimer::timeout, this, &SessionManager::onExpired);
     // Any change may be a new PIN, and it must work without a restart.
     connect(&m_config, &Config::configChanged, this, &SessionManager::loadUsers);
