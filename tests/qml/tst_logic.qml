@@ -35,7 +35,7 @@ TestCase {
             { tag: "1", minutes: 1, value: 1, unit: "min" },
             { tag: "0", minutes: 0, value: 0, unit: "mins" },
             { tag: "3 days", minutes: 4000, value: 3, unit: "days" },
-            { tag: "rounds to one hour", minutes: 150, value: 3, unit: "hours" },
+            { tag: "rounds half up", minutes: 150, value: 3, unit: "hours" },
             { tag: "missing", minutes: undefined, value: 0, unit: "mins" }
         ]
     }
