@@ -1,5 +1,6 @@
 #include "MockManager.h"
 
+#include <QCoreApplication>
 #include <QQmlContext>
 
 void MockManager::setEngine(QQmlEngine* engine)
@@ -30,6 +31,16 @@ void MockManager::setLanguage(const QString& value)
     if (value == m_language)
         return;
     m_language = value;
+    // Switches the catalogue the way the GUI manager does, when it is built in.
+    QCoreApplication::removeTranslator(&m_translator);
+    m_catalogueLoaded = false;
+    if (value == QLatin1String("el_GR")
+        && m_translator.load(QStringLiteral(":/qml/translations/Ticora_el_GR.qm"))) {
+        QCoreApplication::installTranslator(&m_translator);
+        m_catalogueLoaded = true;
+    }
+    if (m_engine)
+        m_engine->retranslate();
     emit languageChanged();
 }
 

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QQmlEngine>
 #include <QStringList>
+#include <QTranslator>
 #include <QVariantMap>
 
 // Stands in for the GUI manager: the same properties, signals and slots the
@@ -26,6 +27,7 @@ class MockManager : public QObject
     Q_PROPERTY(QStringList savedDeviceIds READ savedDeviceIds NOTIFY callsChanged)
     Q_PROPERTY(QStringList loginPins READ loginPins NOTIFY callsChanged)
     Q_PROPERTY(int logoutRequests READ logoutRequests NOTIFY callsChanged)
+    Q_PROPERTY(bool catalogueLoaded READ catalogueLoaded NOTIFY languageChanged)
 
 public:
     using QObject::QObject;
@@ -43,6 +45,7 @@ public:
     QStringList savedDeviceIds() const { return m_savedDeviceIds; }
     QStringList loginPins() const { return m_loginPins; }
     int logoutRequests() const { return m_logoutRequests; }
+    bool catalogueLoaded() const { return m_catalogueLoaded; }
 
     void setEngine(QQmlEngine* engine);
 
@@ -91,4 +94,6 @@ private:
     QStringList m_savedDeviceIds;
     QStringList m_loginPins;
     int m_logoutRequests = 0;
+    QTranslator m_translator;
+    bool m_catalogueLoaded = false;
 };
