@@ -72,7 +72,6 @@ Item {
         textColor: "white"
         textHAlignment: Text.AlignLeft
         textFontPointSize: Theme.scanButton
-        textBold: true
         onClicked: page.switchRequested(page.otherPage)
     }
 }

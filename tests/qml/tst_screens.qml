@@ -199,6 +199,20 @@ Item {
             verify(value.indexOf("1.50") >= 0, value)
         }
 
+        function test_windowScreensFollowEachNewTransaction() {
+            mock.setTransaction({ "valid": true, "type": 5, "fareProduct": "10 journeys",
+                                  "details": { transferRemainingMin: 30, remaining: 9 } })
+            mock.screen = "Valid"
+            var valid = screenItem("Valid")
+            compare(findChild(valid, "fareProduct").text, "10 journeys")
+            compare(findChild(valid, "detailRightValue").text, "9")
+            mock.setTransaction({ "valid": true, "type": 8, "fareProduct": "Monthly",
+                                  "details": { remaining: 2880 } })
+            compare(findChild(valid, "fareProduct").text, "Monthly")
+            compare(findChild(valid, "detailLeftValue").text, "2 days")
+            compare(findChild(valid, "detailRightCaption").text, "Expires")
+        }
+
         function test_invalidShowsTheReason() {
             mock.setTransaction({ "valid": false, "type": 5, "denyReason": "The card has expired" })
             var screen = createScreen("Invalid")
