@@ -31,7 +31,7 @@ void MockManager::setLanguage(const QString& value)
     if (value == m_language)
         return;
     m_language = value;
-    // Switches the catalogue the way the GUI manager does, when it is built in.
+    // Switches the catalogue, when it is built in.
     QCoreApplication::removeTranslator(&m_translator);
     m_catalogueLoaded = false;
     if (value == QLatin1String("el_GR")
@@ -39,8 +39,7 @@ void MockManager::setLanguage(const QString& value)
         QCoreApplication::installTranslator(&m_translator);
         m_catalogueLoaded = true;
     }
-    if (m_engine)
-        m_engine->retranslate();
+    // No engine retranslate: the screens must follow through dynTr alone.
     emit languageChanged();
 }
 
