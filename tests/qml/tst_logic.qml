@@ -1,7 +1,6 @@
 import QtQuick 2.15
 import QtTest 1.2
 import "qrc:/qml/screens/logic.js" as Screens
-import "qrc:/qml/controls/logic.js" as Controls
 
 TestCase {
     name: "Logic"
@@ -102,11 +101,6 @@ TestCase {
         compare(ticket.frame, 0)
     }
 
-    function test_frameSource() {
-        compare(Screens.frameSource(0, 3), "qrc:/qml/images/NFC/3.png")
-        compare(Screens.frameSource(1, 8), "qrc:/qml/images/Barcode/8.png")
-    }
-
     function test_currency() {
         var en = Qt.locale("en_IE")
         var el = Qt.locale("el_GR")
@@ -122,22 +116,5 @@ TestCase {
         compare(Screens.shortDate(new Date(2026, 2, 7, 12, 0), en), "7 Mar 26")
         compare(Screens.shortDate(null, en), "")
         compare(Screens.shortDate("not a date", en), "")
-    }
-
-    function test_numberPadKeys() {
-        compare(Controls.keyLabels(true, "CLR").join(" "), "1 2 3 4 5 6 7 8 9 \u2190 0 CLR")
-        compare(Controls.keyLabels(false, "CLR").join(" "), "7 8 9 4 5 6 1 2 3 \u2190 0 CLR")
-        compare(Controls.keyRole(10), "left")
-        compare(Controls.keyRole(12), "right")
-        compare(Controls.keyRole(11), "number")
-        compare(Controls.keyRole(1), "number")
-    }
-
-    function test_language() {
-        compare(Controls.nextLanguage("el_GR"), "en_IE")
-        compare(Controls.nextLanguage("en_IE"), "el_GR")
-        compare(Controls.nextLanguage(""), "el_GR")
-        compare(Controls.flagFor("el_GR"), "qrc:/qml/images/Flags/uk.png")
-        compare(Controls.flagFor("en_US"), "qrc:/qml/images/Flags/gr.png")
     }
 }
