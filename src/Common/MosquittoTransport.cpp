@@ -1,5 +1,6 @@
 #include "MosquittoTransport.h"
 
+#include <QDataStream>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -56,22 +57,37 @@ MosquittoTransport::MosquittoTransport(QObject* parent) : MqttTransport(parent)
 
 MosquittoTransport::~MosquittoTransport()
 {
-    dropNotifiers();
-    if (m_mosq)
-        mosquitto_destroy(m_mosq);
+    // No DISCONNECT: a client that goes away leaves its will to the broker.
+    releaseClient();
+}
+
+QByteArray MosquittoTransport::parameterKey() const
+{
+    QByteArray key;
+    QDataStream out(&key, QIODevice::WriteOnly);
+    out << hostname() << port() << username() << password() << cleanSession() << clientId() << keepAlive()
+        << willMessage() << willQoS() << willRetain() << willTopic();
+    return key;
 }
 
 void MosquittoTransport::connectToHost()
 {
+    if (state() == Connecting)
+        return; // the attempt under way stands; new parameters apply to the next one
+    if (state() == Connected) {
+        // New parameters: leave cleanly (no will) and let the reconnection use them.
+        // Cutting the socket instead would make the broker publish the will while we live.
+        if (parameterKey() != m_connectedKey)
+            disconnectFromHost();
+        return;
+    }
+
     // A fresh library client per attempt: parameters and will apply anew, and no
     // state of the previous socket survives.
-    dropNotifiers();
-    if (m_mosq) {
-        mosquitto_destroy(m_mosq);
-        m_mosq = nullptr;
-    }
+    releaseClient();
     m_disconnectRequested = false;
     m_pendingError = NoError;
+    m_connectedKey = parameterKey();
 
     const QByteArray id = clientId().toUtf8();
     m_mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), cleanSession(), this);
@@ -100,6 +116,7 @@ void MosquittoTransport::connectToHost()
     if (state() != Connecting)
         return; // a listener started something else meanwhile
 
+    // Non-blocking: the TCP handshake and CONNACK complete through the notifiers.
     const QByteArray host = hostname().toUtf8();
     const int rc = mosquitto_connect_async(m_mosq, host.constData(), port(), keepAlive());
     if (rc != MOSQ_ERR_SUCCESS) {
@@ -110,6 +127,17 @@ void MosquittoTransport::connectToHost()
     m_housekeeping->start();
 }
 
+void MosquittoTransport::releaseClient()
+{
+    dropNotifiers();
+    m_housekeeping->stop();
+    m_events.clear();
+    if (m_mosq) {
+        mosquitto_destroy(m_mosq);
+        m_mosq = nullptr;
+    }
+}
+
 void MosquittoTransport::failAttempt(ClientError error)
 {
     // Reported from the event loop, as an asynchronous client would, so a caller of
@@ -118,8 +146,7 @@ void MosquittoTransport::failAttempt(ClientError error)
     QTimer::singleShot(0, this, [self, error] {
         if (!self || self->state() != Connecting)
             return;
-        self->dropNotifiers();
-        self->m_housekeeping->stop();
+        self->releaseClient();
         self->setStateAndError(Disconnected, error);
     });
 }
@@ -129,11 +156,13 @@ void MosquittoTransport::disconnectFromHost()
     if (!m_mosq || state() == Disconnected)
         return;
     m_disconnectRequested = true;
-    if (mosquitto_disconnect(m_mosq) != MOSQ_ERR_SUCCESS) {
+    if (state() == Connecting || mosquitto_disconnect(m_mosq) != MOSQ_ERR_SUCCESS) {
         closeTransport();
         return;
     }
-    syncNotifiers(); // the DISCONNECT goes out with the next write, which closes the socket
+    // The DISCONNECT usually leaves at once and the library reports the end inside
+    // this call; otherwise the write notifier sends it and the socket closes then.
+    afterApiCall();
 }
 
 bool MosquittoTransport::subscribe(const QString& filter, quint8 qos)
@@ -142,7 +171,7 @@ bool MosquittoTransport::subscribe(const QString& filter, quint8 qos)
         return false;
     const QByteArray f = filter.toUtf8();
     const int rc = mosquitto_subscribe(m_mosq, nullptr, f.constData(), qos);
-    syncNotifiers();
+    afterApiCall();
     return rc == MOSQ_ERR_SUCCESS;
 }
 
@@ -154,31 +183,51 @@ int MosquittoTransport::publish(const QString& topic, const QByteArray& payload,
     const QByteArray t = topic.toUtf8();
     const int rc = mosquitto_publish(m_mosq, &mid, t.constData(), payload.size(),
                                      payload.isEmpty() ? nullptr : payload.constData(), qos, retain);
-    syncNotifiers();
+    afterApiCall();
     if (rc != MOSQ_ERR_SUCCESS)
         return -1;
     return qos == 0 ? 0 : mid;
 }
 
+void MosquittoTransport::afterApiCall()
+{
+    syncNotifiers();
+    // Whatever the library reported inside a call made by a caller goes out from the
+    // event loop, never back into the caller's own stack.
+    if (!m_events.isEmpty() && !m_flushScheduled) {
+        m_flushScheduled = true;
+        QPointer<MosquittoTransport> self(this);
+        QTimer::singleShot(0, this, [self] {
+            if (!self)
+                return;
+            self->m_flushScheduled = false;
+            self->handleResult(MOSQ_ERR_SUCCESS);
+        });
+    }
+}
+
 void MosquittoTransport::closeTransport()
 {
-    if (!m_mosq)
+    if (!m_mosq || state() == Disconnected)
         return;
     const int fd = mosquitto_socket(m_mosq);
     if (fd >= 0) {
         // The library has no abort call: shutting the socket down makes the next read
         // report a lost connection and run the normal disconnect path.
         ::shutdown(fd, SHUT_RDWR);
-        QPointer<MosquittoTransport> self(this);
-        QTimer::singleShot(0, this, [self] {
-            if (self)
-                self->onReadable();
-        });
-    } else if (state() != Disconnected) {
-        dropNotifiers();
-        m_housekeeping->stop();
-        setStateAndError(Disconnected, TransportInvalid);
     }
+    QPointer<MosquittoTransport> self(this);
+    QTimer::singleShot(0, this, [self] {
+        if (!self || self->state() == Disconnected)
+            return;
+        self->onReadable();
+        // A socket still in its TCP handshake may not report the shutdown: drop the
+        // library client altogether rather than stay in Connecting.
+        if (self && self->state() != Disconnected) {
+            self->releaseClient();
+            self->setStateAndError(Disconnected, self->m_disconnectRequested ? NoError : TransportInvalid);
+        }
+    });
 }
 
 void MosquittoTransport::onReadable()
