@@ -22,19 +22,26 @@ void initLibrary()
 MqttTransport::ClientError connackError(int rc)
 {
     switch (rc) {
-    case 1: return MqttTransport::InvalidProtocolVersion;
-    case 2: return MqttTransport::IdRejected;
-    case 3: return MqttTransport::ServerUnavailable;
-    case 4: return MqttTransport::BadUsernameOrPassword;
-    case 5: return MqttTransport::NotAuthorized;
-    default: return MqttTransport::UnknownError;
+    case 1:
+        return MqttTransport::InvalidProtocolVersion;
+    case 2:
+        return MqttTransport::IdRejected;
+    case 3:
+        return MqttTransport::ServerUnavailable;
+    case 4:
+        return MqttTransport::BadUsernameOrPassword;
+    case 5:
+        return MqttTransport::NotAuthorized;
+    default:
+        return MqttTransport::UnknownError;
     }
 }
 
 MqttTransport::ClientError lossError(int rc)
 {
     switch (rc) {
-    case MOSQ_ERR_SUCCESS: return MqttTransport::NoError;
+    case MOSQ_ERR_SUCCESS:
+        return MqttTransport::NoError;
     case MOSQ_ERR_PROTOCOL:
     case MOSQ_ERR_MALFORMED_PACKET:
     case MOSQ_ERR_MALFORMED_UTF8:
@@ -47,7 +54,8 @@ MqttTransport::ClientError lossError(int rc)
 
 } // namespace
 
-MosquittoTransport::MosquittoTransport(QObject* parent) : MqttTransport(parent)
+MosquittoTransport::MosquittoTransport(QObject* parent)
+    : MqttTransport(parent)
 {
     initLibrary();
     m_housekeeping = new QTimer(this);
@@ -181,8 +189,8 @@ int MosquittoTransport::publish(const QString& topic, const QByteArray& payload,
         return -1;
     int mid = 0;
     const QByteArray t = topic.toUtf8();
-    const int rc = mosquitto_publish(m_mosq, &mid, t.constData(), payload.size(),
-                                     payload.isEmpty() ? nullptr : payload.constData(), qos, retain);
+    const int rc = mosquitto_publish(
+        m_mosq, &mid, t.constData(), payload.size(), payload.isEmpty() ? nullptr : payload.constData(), qos, retain);
     afterApiCall();
     if (rc != MOSQ_ERR_SUCCESS)
         return -1;
@@ -285,8 +293,8 @@ void MosquittoTransport::flushEvents()
             break;
         case Event::Lost: {
             ClientError err = m_pendingError != NoError ? m_pendingError
-                              : m_disconnectRequested ? NoError
-                                                      : lossError(ev.rc);
+                : m_disconnectRequested                 ? NoError
+                                                        : lossError(ev.rc);
             if (err == NoError && !m_disconnectRequested)
                 err = TransportInvalid;
             m_pendingError = NoError;
@@ -305,21 +313,20 @@ void MosquittoTransport::flushEvents()
 void MosquittoTransport::onConnectCb(mosquitto*, void* self, int rc)
 {
     auto* t = static_cast<MosquittoTransport*>(self);
-    t->m_events.append(Event{Event::Connack, rc, {}, {}});
+    t->m_events.append(Event { Event::Connack, rc, {}, {} });
 }
 
 void MosquittoTransport::onDisconnectCb(mosquitto*, void* self, int rc)
 {
     auto* t = static_cast<MosquittoTransport*>(self);
-    t->m_events.append(Event{Event::Lost, rc, {}, {}});
+    t->m_events.append(Event { Event::Lost, rc, {}, {} });
 }
 
 void MosquittoTransport::onMessageCb(mosquitto*, void* self, const mosquitto_message* msg)
 {
     auto* t = static_cast<MosquittoTransport*>(self);
-    t->m_events.append(Event{Event::Message, 0,
-                             QByteArray(static_cast<const char*>(msg->payload), msg->payloadlen),
-                             QString::fromUtf8(msg->topic)});
+    t->m_events.append(Event { Event::Message, 0, QByteArray(static_cast<const char*>(msg->payload), msg->payloadlen),
+        QString::fromUtf8(msg->topic) });
 }
 
 void MosquittoTransport::syncNotifiers()
@@ -342,7 +349,7 @@ void MosquittoTransport::syncNotifiers()
 void MosquittoTransport::dropNotifiers()
 {
     // Never deleted inside their own activation: deleteLater.
-    for (QPointer<QSocketNotifier>* n : {&m_readNotifier, &m_writeNotifier}) {
+    for (QPointer<QSocketNotifier>* n : { &m_readNotifier, &m_writeNotifier }) {
         if (*n) {
             (*n)->setEnabled(false);
             (*n)->deleteLater();

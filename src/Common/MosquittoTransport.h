@@ -50,7 +50,8 @@ private:
     QByteArray parameterKey() const;
 
     // What the library's callbacks reported, delivered after the library call returns.
-    struct Event {
+    struct Event
+    {
         enum Kind { Connack, Lost, Message } kind;
         int rc;
         QByteArray payload;

@@ -73,7 +73,8 @@ int runWillChild(int argc, char** argv)
 class ScriptedPeer : public QTcpServer
 {
 public:
-    explicit ScriptedPeer(const QByteArray& reply) : m_reply(reply)
+    explicit ScriptedPeer(const QByteArray& reply)
+        : m_reply(reply)
     {
         listen(QHostAddress::LocalHost, 0);
         connect(this, &QTcpServer::newConnection, this, [this] {
@@ -151,7 +152,7 @@ private slots:
         // not fire early); a back-off would also show as growing gaps.
         for (int i = 1; i < attemptTimes.size(); ++i)
             QVERIFY2(attemptTimes.at(i) - attemptTimes.at(i - 1) >= 190,
-                     qPrintable(QString::number(attemptTimes.at(i) - attemptTimes.at(i - 1))));
+                qPrintable(QString::number(attemptTimes.at(i) - attemptTimes.at(i - 1))));
         QVERIFY2(longestGap < 500, qPrintable(QStringLiteral("loop blocked %1 ms").arg(longestGap)));
         QVERIFY(!logLinesStartingWith(QStringLiteral("[MqttClient] Transport invalid: ")).isEmpty());
     }
@@ -171,9 +172,8 @@ private slots:
         client.connect();
         QTRY_COMPARE_WITH_TIMEOUT(conn.size(), 1, 15000);
         QCOMPARE(logLinesStartingWith(QStringLiteral("[MqttClient] Subscribing to ")),
-                 (QStringList{"[MqttClient] Subscribing to 's/a' with QoS = 0",
-                              "[MqttClient] Subscribing to 's/b' with QoS = 1",
-                              "[MqttClient] Subscribing to 's/a' with QoS = 0"}));
+            (QStringList { "[MqttClient] Subscribing to 's/a' with QoS = 0",
+                "[MqttClient] Subscribing to 's/b' with QoS = 1", "[MqttClient] Subscribing to 's/a' with QoS = 0" }));
 
         MqttClient sender;
         pointAt(sender, broker);
@@ -220,9 +220,8 @@ private slots:
         QVERIFY(broker.start());
         QTRY_COMPARE_WITH_TIMEOUT(conn.size(), 2, 15000);
         QCOMPARE(logLinesStartingWith(QStringLiteral("[MqttClient] Subscribing to ")),
-                 (QStringList{"[MqttClient] Subscribing to 'r/a' with QoS = 0",
-                              "[MqttClient] Subscribing to 'r/b' with QoS = 0",
-                              "[MqttClient] Subscribing to 'r/a' with QoS = 0"}));
+            (QStringList { "[MqttClient] Subscribing to 'r/a' with QoS = 0",
+                "[MqttClient] Subscribing to 'r/b' with QoS = 0", "[MqttClient] Subscribing to 'r/a' with QoS = 0" }));
         QVERIFY(client.publish("after-a", "r/a"));
         QVERIFY(client.publish("after-b", "r/b"));
         QTRY_COMPARE_WITH_TIMEOUT(rx.size(), 2, 15000);
@@ -246,7 +245,7 @@ private slots:
 
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--will-child"), QString::number(broker.port()), willTopic});
+            { QStringLiteral("--will-child"), QString::number(broker.port()), willTopic });
         QVERIFY(child.waitForStarted(10000));
         QByteArray childOut;
         connect(&child, &QProcess::readyReadStandardOutput, [&] { childOut += child.readAllStandardOutput(); });
@@ -342,7 +341,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(err.size() >= 1 && disc.size() >= 1, 15000);
         QCOMPARE(err.at(0).at(0).toString(), QStringLiteral("Mqtt client error"));
         const QString expected = QStringLiteral("[MqttClient] ")
-                                 + QString(line).replace(QStringLiteral("%1"), QString::number(peer.serverPort()));
+            + QString(line).replace(QStringLiteral("%1"), QString::number(peer.serverPort()));
         QTRY_VERIFY_WITH_TIMEOUT(g_log.contains(expected), 15000);
         QCOMPARE(logLinesStartingWith(QStringLiteral("[MqttClient] Transport invalid")).size(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(peer.accepted >= 2, 15000); // and tried again
@@ -350,7 +349,7 @@ private slots:
 
     void silentPeerIsCutOffAndRetried()
     {
-        ScriptedPeer peer{QByteArray()};
+        ScriptedPeer peer { QByteArray() };
         MqttClient client;
         client.setHostname(QStringLiteral("127.0.0.1"));
         client.setPort(peer.serverPort());
@@ -374,8 +373,8 @@ private slots:
         pointAt(client, broker, 300);
         QSignalSpy conn(&client, &MqttClient::connected);
         client.connect();
-        QTRY_VERIFY_WITH_TIMEOUT(logLinesStartingWith(QStringLiteral("[MqttClient] Connecting to host")).size() >= 3,
-                                 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            logLinesStartingWith(QStringLiteral("[MqttClient] Connecting to host")).size() >= 3, 20000);
         QCOMPARE(conn.size(), 0);
         broker.resume();
         QTRY_COMPARE_WITH_TIMEOUT(conn.size(), 1, 15000);
