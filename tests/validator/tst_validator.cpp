@@ -319,7 +319,7 @@ private slots:
         QTest::newRow("empty user and password")
             << QByteArray(R"({"blm": {"obu_host": "h", "obu_username": "", "obu_password": ""}})")
             << QUrl("mqtt://h") << 0 << false;
-        QTest::newRow("blm not an object") << QByteArray(R"({"blm": "mqtt://x", "validator": []})") << QUrl("mqtt:")
+        QTest::newRow("blm not an object") << QByteArray(R"({"blm": "mqtt:x", "validator": []})") << QUrl("mqtt:")
                                            << 0 << false;
     }
     void configReadsItsOwnTextForm()
@@ -432,11 +432,11 @@ private slots:
     {
         Rig r;
         QSignalSpy scanned(r.v.get(), &Validator::maintenanceBarcodeScanned);
-        r.send(Base + "/barcode/maintenance/scanned", R"({"validator": {"obc": "mqtt://a@b:1"}})");
+        r.send(Base + "/barcode/maintenance/scanned", R"({"validator": {"obc": "mqtt:a@b:1"}})");
         r.send(Base + "/barcode/maintenance/scanned", "[]");
         QCOMPARE(scanned.size(), 2);
         QCOMPARE(scanned.at(0).at(0).value<QJsonObject>(),
-                 QJsonObject({{"validator", QJsonObject{{"obc", "mqtt://a@b:1"}}}}));
+                 QJsonObject({{"validator", QJsonObject{{"obc", "mqtt:a@b:1"}}}}));
         QCOMPARE(scanned.at(1).at(0).value<QJsonObject>(), QJsonObject());
     }
 

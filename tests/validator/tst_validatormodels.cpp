@@ -164,7 +164,7 @@ private slots:
         QCOMPARE(rfid.numberOfSlots(), 5);
         QCOMPARE(rfid.slotList(), (QList<bool>{true, false, false, false, true}));
 
-        QSignalSpy slots(&rfid, &ValidatorRfid::numberOfSlotsChanged);
+        QSignalSpy slotSpy(&rfid, &ValidatorRfid::numberOfSlotsChanged);
         QSignalSpy active(&rfid, &ValidatorRfid::activeChanged);
         QSignalSpy error(&rfid, &ValidatorRfid::errorChanged);
         rfid.fromJson(json(R"({"state": 1, "slots": {"a": true}})"));
@@ -173,7 +173,7 @@ private slots:
         QCOMPARE(rfid.numberOfSlots(), 0);
         QCOMPARE(active.size(), 1);
         QCOMPARE(error.size(), 1);
-        QCOMPARE(slots.size(), 1);
+        QCOMPARE(slotSpy.size(), 1);
     }
 
     void samsReplacedAndDeletedLater()
