@@ -1,10 +1,13 @@
 #include "Transaction.h"
 
 #include <QJsonDocument>
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QTranslator>
 #include <QtTest>
 
 #include <ctime>
+#include <memory>
 
 namespace {
 
@@ -51,6 +54,24 @@ class TestTransaction : public QObject
 {
     Q_OBJECT
 private slots:
+    void usableFromQml()
+    {
+        qRegisterMetaType<Transaction*>();
+        qmlRegisterType<Transaction>("com.vexa.ticketing.transaction", 1, 0, "Transaction");
+        QQmlEngine engine;
+        QQmlComponent component(&engine);
+        component.setData("import QtQml 2.15\nimport com.vexa.ticketing.transaction 1.0\n"
+                          "Transaction { property int emv: Transaction.CardEMV\n"
+                          "              property string text: denyReason }",
+                          QUrl());
+        std::unique_ptr<QObject> object(component.create());
+        QVERIFY2(object, qPrintable(component.errorString()));
+        QVERIFY(qobject_cast<Transaction*>(object.get()));
+        QCOMPARE(object->property("emv").toInt(), 10);
+        QCOMPARE(object->property("text").toString(), QStringLiteral("Unknown Error"));
+        QCOMPARE(object->property("details").toMap().size(), 7);
+    }
+
     void emptyRecord()
     {
         const Transaction t;
