@@ -600,7 +600,7 @@ private slots:
             "{\"service\": true",
             "{\"service\": tru}",
             "{\"a\": 1e99999}",
-            QByteArray("{\"a\": \"\xff\xfe\"", 12) + "}",
+            QByteArray("{\"a\": \"\xff\xfe\"}"),
             QByteArray("\0\0\0\0", 4),
             QByteArray(5000, '[') + QByteArray(5000, ']'),
             QByteArray(100000, '{'),
