@@ -2,8 +2,7 @@
 
 namespace {
 
-template <typename T, typename Signal>
-void update(SAM* sam, T& field, const T& value, Signal signal)
+template <typename T, typename Signal> void update(SAM* sam, T& field, const T& value, Signal signal)
 {
     if (field == value)
         return;
@@ -13,9 +12,13 @@ void update(SAM* sam, T& field, const T& value, Signal signal)
 
 } // namespace
 
-SAM::SAM(QObject* parent) : QObject(parent) {}
+SAM::SAM(QObject* parent)
+    : QObject(parent)
+{
+}
 
-SAM::SAM(const QJsonObject& object, QObject* parent) : QObject(parent)
+SAM::SAM(const QJsonObject& object, QObject* parent)
+    : QObject(parent)
 {
     fromJson(object);
 }
@@ -34,7 +37,7 @@ SAM* SAM::fromJson(const QJsonObject& object)
     update(this, m_name, text("name"), &SAM::nameChanged);
     // A text naming no real day gives the invalid date; all invalid dates compare equal.
     update(this, m_production, QDate::fromString(text("production"), QStringLiteral("yyyy-MM-dd")),
-           &SAM::productionChanged);
+        &SAM::productionChanged);
     update(this, m_uid, text("uid"), &SAM::uidChanged);
     update(this, m_vendor, text("vendor"), &SAM::vendorChanged);
     update(this, m_version, text("version"), &SAM::versionChanged);

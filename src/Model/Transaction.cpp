@@ -7,88 +7,97 @@
 
 namespace {
 
-QJsonObject member(const QJsonObject& object, const char* key)
-{
-    return object.value(QLatin1String(key)).toObject();
-}
+QJsonObject member(const QJsonObject& object, const char* key) { return object.value(QLatin1String(key)).toObject(); }
 
-int toInt(const QJsonObject& object, const char* key)
-{
-    return object.value(QLatin1String(key)).toInt();
-}
+int toInt(const QJsonObject& object, const char* key) { return object.value(QLatin1String(key)).toInt(); }
 
 } // namespace
 
-Transaction::Transaction(QObject* parent) : QObject(parent) {}
-
-Transaction::Transaction(const QJsonObject& object, QObject* parent) : QObject(parent), m_data(object) {}
-
-bool Transaction::valid() const
+Transaction::Transaction(QObject* parent)
+    : QObject(parent)
 {
-    return m_data.value(QLatin1String("result")).toBool();
 }
 
-Transaction::Type Transaction::type() const
+Transaction::Transaction(const QJsonObject& object, QObject* parent)
+    : QObject(parent)
+    , m_data(object)
 {
-    return static_cast<Type>(toInt(m_data, "type"));
 }
 
-int Transaction::denyReasonId() const
-{
-    return toInt(member(m_data, "denyReason"), "id");
-}
+bool Transaction::valid() const { return m_data.value(QLatin1String("result")).toBool(); }
+
+Transaction::Type Transaction::type() const { return static_cast<Type>(toInt(m_data, "type")); }
+
+int Transaction::denyReasonId() const { return toInt(member(m_data, "denyReason"), "id"); }
 
 QString Transaction::denyReason() const
 {
     switch (denyReasonId()) {
-    case 100: return tr("The ticket is invalid");
-    case 101: return tr("The ticket has expired");
-    case 102: return tr("The ticket is not allowed in this route");
-    case 103: return tr("The ticket has already been validated");
-    case 104: return tr("The ticket is not yet active");
-    case 105: return tr("Please try again");
-    case 106: return tr("The ticket does not belong to this operator");
-    case 107: return tr("The ticket has an invalid passenger profile");
-    case 108: return tr("The ticket is not allowed in this axis");
-    case 109: return tr("The ticket is not allowed in this zone");
-    case 110: return tr("The ticket has invalid timestamp");
-    case 200: return tr("The card is invalid");
-    case 201: return tr("The card has expired");
-    case 202: return tr("The card is not allowed in this route");
-    case 203: return tr("The card has already been validated");
-    case 204: return tr("The card does not have enough trips");
-    case 205: return tr("The card does not have sufficient balance");
-    case 206: return tr("This card can no longer be used");
-    case 207: return tr("The card has already been validated");
-    case 208: return tr("The card is not active");
-    case 209: return tr("The card does not belong to this operator");
+    case 100:
+        return tr("The ticket is invalid");
+    case 101:
+        return tr("The ticket has expired");
+    case 102:
+        return tr("The ticket is not allowed in this route");
+    case 103:
+        return tr("The ticket has already been validated");
+    case 104:
+        return tr("The ticket is not yet active");
+    case 105:
+        return tr("Please try again");
+    case 106:
+        return tr("The ticket does not belong to this operator");
+    case 107:
+        return tr("The ticket has an invalid passenger profile");
+    case 108:
+        return tr("The ticket is not allowed in this axis");
+    case 109:
+        return tr("The ticket is not allowed in this zone");
+    case 110:
+        return tr("The ticket has invalid timestamp");
+    case 200:
+        return tr("The card is invalid");
+    case 201:
+        return tr("The card has expired");
+    case 202:
+        return tr("The card is not allowed in this route");
+    case 203:
+        return tr("The card has already been validated");
+    case 204:
+        return tr("The card does not have enough trips");
+    case 205:
+        return tr("The card does not have sufficient balance");
+    case 206:
+        return tr("This card can no longer be used");
+    case 207:
+        return tr("The card has already been validated");
+    case 208:
+        return tr("The card is not active");
+    case 209:
+        return tr("The card does not belong to this operator");
     case 250:
     case 251:
     case 252:
     case 253:
     case 254:
-    case 255: return tr("The card is blocked");
-    case 300: return tr("The product is blocked");
-    case 301: return tr("The product is not yet active");
-    case 500: return tr("Internal Error");
-    default: return tr("Unknown Error");
+    case 255:
+        return tr("The card is blocked");
+    case 300:
+        return tr("The product is blocked");
+    case 301:
+        return tr("The product is not yet active");
+    case 500:
+        return tr("Internal Error");
+    default:
+        return tr("Unknown Error");
     }
 }
 
-QString Transaction::ticketId() const
-{
-    return m_data.value(QLatin1String("ticketId")).toString();
-}
+QString Transaction::ticketId() const { return m_data.value(QLatin1String("ticketId")).toString(); }
 
-QString Transaction::fareProduct() const
-{
-    return m_data.value(QLatin1String("fareProductName")).toString();
-}
+QString Transaction::fareProduct() const { return m_data.value(QLatin1String("fareProductName")).toString(); }
 
-QString Transaction::passengerType() const
-{
-    return m_data.value(QLatin1String("passengerTypeName")).toString();
-}
+QString Transaction::passengerType() const { return m_data.value(QLatin1String("passengerTypeName")).toString(); }
 
 QVariantMap Transaction::details() const
 {
@@ -152,14 +161,14 @@ QVariantMap Transaction::details() const
 QVariantMap Transaction::toMap() const
 {
     return {
-        {QStringLiteral("valid"), valid()},
-        {QStringLiteral("type"), int(type())},
-        {QStringLiteral("denyReason"), denyReason()},
-        {QStringLiteral("denyReasonId"), denyReasonId()},
-        {QStringLiteral("fareProduct"), fareProduct()},
+        { QStringLiteral("valid"), valid() },
+        { QStringLiteral("type"), int(type()) },
+        { QStringLiteral("denyReason"), denyReason() },
+        { QStringLiteral("denyReasonId"), denyReasonId() },
+        { QStringLiteral("fareProduct"), fareProduct() },
         // The screens read this key as it has always been spelled.
-        {QStringLiteral("passengeType"), passengerType()},
-        {QStringLiteral("details"), details()},
+        { QStringLiteral("passengeType"), passengerType() },
+        { QStringLiteral("details"), details() },
     };
 }
 
@@ -179,12 +188,12 @@ QDateTime Transaction::convertTimestamp(const QString& text)
 QVariantMap Transaction::defaultDetails()
 {
     return {
-        {QStringLiteral("fromStopGroupName"), QString()},
-        {QStringLiteral("toStopGroupName"), QString()},
-        {QStringLiteral("deducted"), 0.0},
-        {QStringLiteral("remaining"), 0.0},
-        {QStringLiteral("activationTimestamp"), QDateTime()},
-        {QStringLiteral("expires"), QDateTime()},
-        {QStringLiteral("transferRemainingMin"), 0},
+        { QStringLiteral("fromStopGroupName"), QString() },
+        { QStringLiteral("toStopGroupName"), QString() },
+        { QStringLiteral("deducted"), 0.0 },
+        { QStringLiteral("remaining"), 0.0 },
+        { QStringLiteral("activationTimestamp"), QDateTime() },
+        { QStringLiteral("expires"), QDateTime() },
+        { QStringLiteral("transferRemainingMin"), 0 },
     };
 }

@@ -1,6 +1,9 @@
 #include "ValidatorBarcode.h"
 
-ValidatorBarcode::ValidatorBarcode(QObject* parent) : QObject(parent) {}
+ValidatorBarcode::ValidatorBarcode(QObject* parent)
+    : QObject(parent)
+{
+}
 
 ValidatorBarcode* ValidatorBarcode::fromJson(const QJsonObject& object)
 {

@@ -1,6 +1,9 @@
 #include "ValidatorConfig.h"
 
-ValidatorConfig::ValidatorConfig(QObject* parent) : QObject(parent) {}
+ValidatorConfig::ValidatorConfig(QObject* parent)
+    : QObject(parent)
+{
+}
 
 void ValidatorConfig::setObuUrl(const QUrl& url)
 {

@@ -10,8 +10,7 @@ class ValidatorConfig : public QObject
     Q_OBJECT
     Q_PROPERTY(QUrl obuUrl READ obuUrl WRITE setObuUrl NOTIFY obuUrlChanged)
     Q_PROPERTY(int passbackSecs READ passbackSecs WRITE setPassbackSecs NOTIFY passbackSecsChanged)
-    Q_PROPERTY(bool passbackQrEnabled READ passbackQrEnabled WRITE setPassbackQrEnabled NOTIFY
-                   passbackQrEnabledChanged)
+    Q_PROPERTY(bool passbackQrEnabled READ passbackQrEnabled WRITE setPassbackQrEnabled NOTIFY passbackQrEnabledChanged)
 public:
     explicit ValidatorConfig(QObject* parent = nullptr);
 

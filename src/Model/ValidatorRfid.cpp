@@ -14,7 +14,10 @@ void assign(ValidatorRfid* rfid, QString& field, const QString& value, void (Val
 
 } // namespace
 
-ValidatorRfid::ValidatorRfid(QObject* parent) : QObject(parent) {}
+ValidatorRfid::ValidatorRfid(QObject* parent)
+    : QObject(parent)
+{
+}
 
 bool ValidatorRfid::enabled() const
 {
@@ -50,9 +53,13 @@ void ValidatorRfid::parseStatus(const QJsonObject& object)
 
 QString ValidatorRfid::mapState(int number)
 {
-    static const QHash<int, QString> names{
-        {0, QStringLiteral("Init")},     {1, QStringLiteral("Idle")},     {2, QStringLiteral("Searching")},
-        {3, QStringLiteral("CardFound")}, {4, QStringLiteral("Updating")}, {5, QStringLiteral("Error")},
+    static const QHash<int, QString> names {
+        { 0, QStringLiteral("Init") },
+        { 1, QStringLiteral("Idle") },
+        { 2, QStringLiteral("Searching") },
+        { 3, QStringLiteral("CardFound") },
+        { 4, QStringLiteral("Updating") },
+        { 5, QStringLiteral("Error") },
     };
     return names.value(number, QStringLiteral("Unknown"));
 }
@@ -80,20 +87,14 @@ void ValidatorRfid::setManufacturer(const QString& manufacturer)
     assign(this, m_manufacturer, manufacturer, &ValidatorRfid::manufacturerChanged);
 }
 
-void ValidatorRfid::setModel(const QString& model)
-{
-    assign(this, m_model, model, &ValidatorRfid::modelChanged);
-}
+void ValidatorRfid::setModel(const QString& model) { assign(this, m_model, model, &ValidatorRfid::modelChanged); }
 
 void ValidatorRfid::setDeviceUid(const QString& uid)
 {
     assign(this, m_deviceUid, uid, &ValidatorRfid::deviceUidChanged);
 }
 
-void ValidatorRfid::setError(const QString& error)
-{
-    assign(this, m_error, error, &ValidatorRfid::errorChanged);
-}
+void ValidatorRfid::setError(const QString& error) { assign(this, m_error, error, &ValidatorRfid::errorChanged); }
 
 void ValidatorRfid::setState(const QString& state)
 {

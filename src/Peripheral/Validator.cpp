@@ -18,15 +18,9 @@ const QString RfidDisableTopic = QStringLiteral("vexa/rfid/disable");
 const QString BarcodeEnableTopic = QStringLiteral("vexa/barcode/enable");
 const QString BarcodeDisableTopic = QStringLiteral("vexa/barcode/disable");
 
-QJsonObject objectAt(const QJsonObject& object, const char* key)
-{
-    return object.value(QLatin1String(key)).toObject();
-}
+QJsonObject objectAt(const QJsonObject& object, const char* key) { return object.value(QLatin1String(key)).toObject(); }
 
-bool isTrue(const QJsonObject& object, const char* key)
-{
-    return object.value(QLatin1String(key)).toBool();
-}
+bool isTrue(const QJsonObject& object, const char* key) { return object.value(QLatin1String(key)).toBool(); }
 
 // Decimal text to int; anything that is not a number within int range gives 0.
 int decimal(const QJsonObject& object, const char* key)
@@ -47,7 +41,10 @@ QString maskedUrl(QUrl url)
 } // namespace
 
 Validator::Validator(MqttClient& mqtt, const QString& base, QObject* parent)
-    : ServiceClient(mqtt, base, QStringLiteral("[Validator] "), parent), m_config(this), m_barcode(this), m_rfid(this)
+    : ServiceClient(mqtt, base, QStringLiteral("[Validator] "), parent)
+    , m_config(this)
+    , m_barcode(this)
+    , m_rfid(this)
 {
     connect(&m_mqtt, &MqttClient::disconnected, this, &Validator::onMqttDisconnected);
 
@@ -196,15 +193,15 @@ void Validator::onConfigReceived(const QJsonObject& object, const QString&)
     qWarning().noquote().nospace() << tag() << "Config received : ";
     qWarning().noquote().nospace() << tag() << "OBU URL         : " << maskedUrl(m_config.obuUrl());
     qWarning().noquote().nospace() << tag() << "Passback Time   : " << m_config.passbackSecs() << " sec(s)";
-    qWarning().noquote().nospace() << tag() << "Passback QR En  : "
-                                   << (m_config.passbackQrEnabled() ? "true" : "false");
+    qWarning().noquote().nospace() << tag()
+                                   << "Passback QR En  : " << (m_config.passbackQrEnabled() ? "true" : "false");
     emit configChanged();
 }
 
 void Validator::onCardFound(const QJsonObject& object, const QString&)
 {
-    emit cardDetected(object.value(QLatin1String("uid")).toString(),
-                      mapCardType(object.value(QLatin1String("type")).toInt()));
+    emit cardDetected(
+        object.value(QLatin1String("uid")).toString(), mapCardType(object.value(QLatin1String("type")).toInt()));
 }
 
 void Validator::onCardScannedReceived(const QJsonObject& object, const QString&)
@@ -237,7 +234,7 @@ void Validator::enableRfid()
 {
     if (m_rfid.enabled())
         return;
-    publishJson(RfidEnableTopic, QJsonObject{{QStringLiteral("autoread"), true}});
+    publishJson(RfidEnableTopic, QJsonObject { { QStringLiteral("autoread"), true } });
 }
 
 void Validator::disableRfid()
@@ -250,23 +247,21 @@ void Validator::disableRfid()
 void Validator::saveConfig()
 {
     const QUrl url = m_config.obuUrl();
-    const QJsonObject blm{
-        {QStringLiteral("obu_username"), url.userName(QUrl::FullyDecoded)},
-        {QStringLiteral("obu_password"), url.password(QUrl::FullyDecoded)},
-        {QStringLiteral("obu_host"), url.host(QUrl::FullyDecoded)},
-        {QStringLiteral("obu_port"), url.port(-1)},
+    const QJsonObject blm {
+        { QStringLiteral("obu_username"), url.userName(QUrl::FullyDecoded) },
+        { QStringLiteral("obu_password"), url.password(QUrl::FullyDecoded) },
+        { QStringLiteral("obu_host"), url.host(QUrl::FullyDecoded) },
+        { QStringLiteral("obu_port"), url.port(-1) },
     };
-    const QJsonObject validator{
-        {QStringLiteral("passbackTime"), m_config.passbackSecs()},
-        {QStringLiteral("qr_passback"), m_config.passbackQrEnabled()},
+    const QJsonObject validator {
+        { QStringLiteral("passbackTime"), m_config.passbackSecs() },
+        { QStringLiteral("qr_passback"), m_config.passbackQrEnabled() },
     };
-    publishJson(topic("/config/set"), QJsonObject{{QStringLiteral("blm"), blm}, {QStringLiteral("validator"), validator}});
+    publishJson(topic("/config/set"),
+        QJsonObject { { QStringLiteral("blm"), blm }, { QStringLiteral("validator"), validator } });
 }
 
-void Validator::refreshConfig()
-{
-    publish(topic("/config/get"), QByteArrayLiteral("{ }"));
-}
+void Validator::refreshConfig() { publish(topic("/config/get"), QByteArrayLiteral("{ }")); }
 
 void Validator::setStatus(const QString& status)
 {
@@ -306,19 +301,19 @@ QUrl Validator::parseUrl(const QJsonObject& blm)
 
 QString Validator::mapCardType(int code)
 {
-    static const QHash<int, QString> names{
-        {0, QStringLiteral("Unknown")},
-        {1, QStringLiteral("ISO14443-4A")},
-        {2, QStringLiteral("ISO14443-4B")},
-        {4, QStringLiteral("MIFARE Classic 1K")},
-        {8, QStringLiteral("MIFARE Classic 4K")},
-        {16, QStringLiteral("MIFARE Plus 2K")},
-        {32, QStringLiteral("MIFARE Plus 4K")},
-        {64, QStringLiteral("MIFARE Ultralight")},
-        {128, QStringLiteral("MIFARE Mini")},
-        {256, QStringLiteral("MIFARE DESFire")},
-        {512, QStringLiteral("EMV")},
-        {32768, QStringLiteral("Other")},
+    static const QHash<int, QString> names {
+        { 0, QStringLiteral("Unknown") },
+        { 1, QStringLiteral("ISO14443-4A") },
+        { 2, QStringLiteral("ISO14443-4B") },
+        { 4, QStringLiteral("MIFARE Classic 1K") },
+        { 8, QStringLiteral("MIFARE Classic 4K") },
+        { 16, QStringLiteral("MIFARE Plus 2K") },
+        { 32, QStringLiteral("MIFARE Plus 4K") },
+        { 64, QStringLiteral("MIFARE Ultralight") },
+        { 128, QStringLiteral("MIFARE Mini") },
+        { 256, QStringLiteral("MIFARE DESFire") },
+        { 512, QStringLiteral("EMV") },
+        { 32768, QStringLiteral("Other") },
     };
     return names.value(code, QStringLiteral("Unknown"));
 }

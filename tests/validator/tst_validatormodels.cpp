@@ -19,10 +19,7 @@ QJsonObject json(const char* text)
     return doc.object();
 }
 
-void flushDeferredDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+void flushDeferredDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 } // namespace
 
@@ -162,7 +159,7 @@ private slots:
         QVERIFY(rfid.active());
         QCOMPARE(rfid.error(), QStringLiteral("E1"));
         QCOMPARE(rfid.numberOfSlots(), 5);
-        QCOMPARE(rfid.slotList(), (QList<bool>{true, false, false, false, true}));
+        QCOMPARE(rfid.slotList(), (QList<bool> { true, false, false, false, true }));
 
         QSignalSpy slotSpy(&rfid, &ValidatorRfid::numberOfSlotsChanged);
         QSignalSpy active(&rfid, &ValidatorRfid::activeChanged);
