@@ -39,6 +39,9 @@ public:
     ValidatorConfig* config() { return &m_config; }
     ValidatorBarcode* barcode() { return &m_barcode; }
     ValidatorRfid* rfid() { return &m_rfid; }
+    const ValidatorConfig* config() const { return &m_config; }
+    const ValidatorBarcode* barcode() const { return &m_barcode; }
+    const ValidatorRfid* rfid() const { return &m_rfid; }
 
 signals:
     void statusChanged();
