@@ -4,7 +4,6 @@
 
 #include <QDebug>
 #include <QHash>
-#include <QJsonDocument>
 #include <QStringList>
 
 namespace manager {
