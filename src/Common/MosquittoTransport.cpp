@@ -1,5 +1,6 @@
 #include "MosquittoTransport.h"
 
+#include <QDataStream>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -21,19 +22,26 @@ void initLibrary()
 MqttTransport::ClientError connackError(int rc)
 {
     switch (rc) {
-    case 1: return MqttTransport::InvalidProtocolVersion;
-    case 2: return MqttTransport::IdRejected;
-    case 3: return MqttTransport::ServerUnavailable;
-    case 4: return MqttTransport::BadUsernameOrPassword;
-    case 5: return MqttTransport::NotAuthorized;
-    default: return MqttTransport::UnknownError;
+    case 1:
+        return MqttTransport::InvalidProtocolVersion;
+    case 2:
+        return MqttTransport::IdRejected;
+    case 3:
+        return MqttTransport::ServerUnavailable;
+    case 4:
+        return MqttTransport::BadUsernameOrPassword;
+    case 5:
+        return MqttTransport::NotAuthorized;
+    default:
+        return MqttTransport::UnknownError;
     }
 }
 
 MqttTransport::ClientError lossError(int rc)
 {
     switch (rc) {
-    case MOSQ_ERR_SUCCESS: return MqttTransport::NoError;
+    case MOSQ_ERR_SUCCESS:
+        return MqttTransport::NoError;
     case MOSQ_ERR_PROTOCOL:
     case MOSQ_ERR_MALFORMED_PACKET:
     case MOSQ_ERR_MALFORMED_UTF8:
@@ -46,7 +54,8 @@ MqttTransport::ClientError lossError(int rc)
 
 } // namespace
 
-MosquittoTransport::MosquittoTransport(QObject* parent) : MqttTransport(parent)
+MosquittoTransport::MosquittoTransport(QObject* parent)
+    : MqttTransport(parent)
 {
     initLibrary();
     m_housekeeping = new QTimer(this);
@@ -56,22 +65,37 @@ MosquittoTransport::MosquittoTransport(QObject* parent) : MqttTransport(parent)
 
 MosquittoTransport::~MosquittoTransport()
 {
-    dropNotifiers();
-    if (m_mosq)
-        mosquitto_destroy(m_mosq);
+    // No DISCONNECT: a client that goes away leaves its will to the broker.
+    releaseClient();
+}
+
+QByteArray MosquittoTransport::parameterKey() const
+{
+    QByteArray key;
+    QDataStream out(&key, QIODevice::WriteOnly);
+    out << hostname() << port() << username() << password() << cleanSession() << clientId() << keepAlive()
+        << willMessage() << willQoS() << willRetain() << willTopic();
+    return key;
 }
 
 void MosquittoTransport::connectToHost()
 {
+    if (state() == Connecting)
+        return; // the attempt under way stands; new parameters apply to the next one
+    if (state() == Connected) {
+        // New parameters: leave cleanly (no will) and let the reconnection use them.
+        // Cutting the socket instead would make the broker publish the will while we live.
+        if (parameterKey() != m_connectedKey)
+            disconnectFromHost();
+        return;
+    }
+
     // A fresh library client per attempt: parameters and will apply anew, and no
     // state of the previous socket survives.
-    dropNotifiers();
-    if (m_mosq) {
-        mosquitto_destroy(m_mosq);
-        m_mosq = nullptr;
-    }
+    releaseClient();
     m_disconnectRequested = false;
     m_pendingError = NoError;
+    m_connectedKey = parameterKey();
 
     const QByteArray id = clientId().toUtf8();
     m_mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), cleanSession(), this);
@@ -100,6 +124,7 @@ void MosquittoTransport::connectToHost()
     if (state() != Connecting)
         return; // a listener started something else meanwhile
 
+    // Non-blocking: the TCP handshake and CONNACK complete through the notifiers.
     const QByteArray host = hostname().toUtf8();
     const int rc = mosquitto_connect_async(m_mosq, host.constData(), port(), keepAlive());
     if (rc != MOSQ_ERR_SUCCESS) {
@@ -110,6 +135,17 @@ void MosquittoTransport::connectToHost()
     m_housekeeping->start();
 }
 
+void MosquittoTransport::releaseClient()
+{
+    dropNotifiers();
+    m_housekeeping->stop();
+    m_events.clear();
+    if (m_mosq) {
+        mosquitto_destroy(m_mosq);
+        m_mosq = nullptr;
+    }
+}
+
 void MosquittoTransport::failAttempt(ClientError error)
 {
     // Reported from the event loop, as an asynchronous client would, so a caller of
@@ -118,8 +154,7 @@ void MosquittoTransport::failAttempt(ClientError error)
     QTimer::singleShot(0, this, [self, error] {
         if (!self || self->state() != Connecting)
             return;
-        self->dropNotifiers();
-        self->m_housekeeping->stop();
+        self->releaseClient();
         self->setStateAndError(Disconnected, error);
     });
 }
@@ -129,11 +164,13 @@ void MosquittoTransport::disconnectFromHost()
     if (!m_mosq || state() == Disconnected)
         return;
     m_disconnectRequested = true;
-    if (mosquitto_disconnect(m_mosq) != MOSQ_ERR_SUCCESS) {
+    if (state() == Connecting || mosquitto_disconnect(m_mosq) != MOSQ_ERR_SUCCESS) {
         closeTransport();
         return;
     }
-    syncNotifiers(); // the DISCONNECT goes out with the next write, which closes the socket
+    // The DISCONNECT usually leaves at once and the library reports the end inside
+    // this call; otherwise the write notifier sends it and the socket closes then.
+    afterApiCall();
 }
 
 bool MosquittoTransport::subscribe(const QString& filter, quint8 qos)
@@ -142,7 +179,7 @@ bool MosquittoTransport::subscribe(const QString& filter, quint8 qos)
         return false;
     const QByteArray f = filter.toUtf8();
     const int rc = mosquitto_subscribe(m_mosq, nullptr, f.constData(), qos);
-    syncNotifiers();
+    afterApiCall();
     return rc == MOSQ_ERR_SUCCESS;
 }
 
@@ -152,33 +189,53 @@ int MosquittoTransport::publish(const QString& topic, const QByteArray& payload,
         return -1;
     int mid = 0;
     const QByteArray t = topic.toUtf8();
-    const int rc = mosquitto_publish(m_mosq, &mid, t.constData(), payload.size(),
-                                     payload.isEmpty() ? nullptr : payload.constData(), qos, retain);
-    syncNotifiers();
+    const int rc = mosquitto_publish(
+        m_mosq, &mid, t.constData(), payload.size(), payload.isEmpty() ? nullptr : payload.constData(), qos, retain);
+    afterApiCall();
     if (rc != MOSQ_ERR_SUCCESS)
         return -1;
     return qos == 0 ? 0 : mid;
 }
 
+void MosquittoTransport::afterApiCall()
+{
+    syncNotifiers();
+    // Whatever the library reported inside a call made by a caller goes out from the
+    // event loop, never back into the caller's own stack.
+    if (!m_events.isEmpty() && !m_flushScheduled) {
+        m_flushScheduled = true;
+        QPointer<MosquittoTransport> self(this);
+        QTimer::singleShot(0, this, [self] {
+            if (!self)
+                return;
+            self->m_flushScheduled = false;
+            self->handleResult(MOSQ_ERR_SUCCESS);
+        });
+    }
+}
+
 void MosquittoTransport::closeTransport()
 {
-    if (!m_mosq)
+    if (!m_mosq || state() == Disconnected)
         return;
     const int fd = mosquitto_socket(m_mosq);
     if (fd >= 0) {
         // The library has no abort call: shutting the socket down makes the next read
         // report a lost connection and run the normal disconnect path.
         ::shutdown(fd, SHUT_RDWR);
-        QPointer<MosquittoTransport> self(this);
-        QTimer::singleShot(0, this, [self] {
-            if (self)
-                self->onReadable();
-        });
-    } else if (state() != Disconnected) {
-        dropNotifiers();
-        m_housekeeping->stop();
-        setStateAndError(Disconnected, TransportInvalid);
     }
+    QPointer<MosquittoTransport> self(this);
+    QTimer::singleShot(0, this, [self] {
+        if (!self || self->state() == Disconnected)
+            return;
+        self->onReadable();
+        // A socket still in its TCP handshake may not report the shutdown: drop the
+        // library client altogether rather than stay in Connecting.
+        if (self && self->state() != Disconnected) {
+            self->releaseClient();
+            self->setStateAndError(Disconnected, self->m_disconnectRequested ? NoError : TransportInvalid);
+        }
+    });
 }
 
 void MosquittoTransport::onReadable()
@@ -236,8 +293,8 @@ void MosquittoTransport::flushEvents()
             break;
         case Event::Lost: {
             ClientError err = m_pendingError != NoError ? m_pendingError
-                              : m_disconnectRequested ? NoError
-                                                      : lossError(ev.rc);
+                : m_disconnectRequested                 ? NoError
+                                                        : lossError(ev.rc);
             if (err == NoError && !m_disconnectRequested)
                 err = TransportInvalid;
             m_pendingError = NoError;
@@ -256,21 +313,20 @@ void MosquittoTransport::flushEvents()
 void MosquittoTransport::onConnectCb(mosquitto*, void* self, int rc)
 {
     auto* t = static_cast<MosquittoTransport*>(self);
-    t->m_events.append(Event{Event::Connack, rc, {}, {}});
+    t->m_events.append(Event { Event::Connack, rc, {}, {} });
 }
 
 void MosquittoTransport::onDisconnectCb(mosquitto*, void* self, int rc)
 {
     auto* t = static_cast<MosquittoTransport*>(self);
-    t->m_events.append(Event{Event::Lost, rc, {}, {}});
+    t->m_events.append(Event { Event::Lost, rc, {}, {} });
 }
 
 void MosquittoTransport::onMessageCb(mosquitto*, void* self, const mosquitto_message* msg)
 {
     auto* t = static_cast<MosquittoTransport*>(self);
-    t->m_events.append(Event{Event::Message, 0,
-                             QByteArray(static_cast<const char*>(msg->payload), msg->payloadlen),
-                             QString::fromUtf8(msg->topic)});
+    t->m_events.append(Event { Event::Message, 0, QByteArray(static_cast<const char*>(msg->payload), msg->payloadlen),
+        QString::fromUtf8(msg->topic) });
 }
 
 void MosquittoTransport::syncNotifiers()
@@ -293,7 +349,7 @@ void MosquittoTransport::syncNotifiers()
 void MosquittoTransport::dropNotifiers()
 {
     // Never deleted inside their own activation: deleteLater.
-    for (QPointer<QSocketNotifier>* n : {&m_readNotifier, &m_writeNotifier}) {
+    for (QPointer<QSocketNotifier>* n : { &m_readNotifier, &m_writeNotifier }) {
         if (*n) {
             (*n)->setEnabled(false);
             (*n)->deleteLater();

@@ -44,9 +44,14 @@ private:
     void dropNotifiers();
     void failAttempt(ClientError error);
     void flushEvents();
+    void afterApiCall();
+    // Destroys the library client (closing its socket without DISCONNECT).
+    void releaseClient();
+    QByteArray parameterKey() const;
 
     // What the library's callbacks reported, delivered after the library call returns.
-    struct Event {
+    struct Event
+    {
         enum Kind { Connack, Lost, Message } kind;
         int rc;
         QByteArray payload;
@@ -61,6 +66,9 @@ private:
     QPointer<QSocketNotifier> m_writeNotifier;
     QTimer* m_housekeeping = nullptr;
     bool m_disconnectRequested = false;
+    bool m_flushScheduled = false;
+    // The parameters of the current connection, to notice a change on connectToHost().
+    QByteArray m_connectedKey;
 };
 
 } // namespace manager

@@ -3,6 +3,7 @@
 #include "MosquittoTransport.h"
 
 #include <QDebug>
+#include <QLoggingCategory>
 #include <QMetaType>
 #include <QTimer>
 
@@ -10,11 +11,13 @@ namespace manager {
 
 namespace {
 const char* boolText(bool b) { return b ? "true" : "false"; }
+bool debugEnabled() { return QLoggingCategory::defaultCategory()->isDebugEnabled(); }
 } // namespace
 
 #define MQTT_LOG(level) level().noquote().nospace() << "[MqttClient] "
 
-MqttClient::MqttClient(QObject* parent) : QObject(parent)
+MqttClient::MqttClient(QObject* parent)
+    : QObject(parent)
 {
     qRegisterMetaType<MqttTransport::ClientState>("ClientState");
     qRegisterMetaType<MqttTransport::ClientError>("ClientError");
@@ -28,10 +31,7 @@ MqttClient::~MqttClient()
 
 void MqttClient::setTransportFactory(TransportFactory factory) { m_factory = std::move(factory); }
 
-MqttClient::ClientState MqttClient::state() const
-{
-    return m_client ? m_client->state() : MqttTransport::Disconnected;
-}
+MqttClient::ClientState MqttClient::state() const { return m_client ? m_client->state() : MqttTransport::Disconnected; }
 
 void MqttClient::setHostname(const QString& hostname) { m_hostname = hostname; }
 void MqttClient::setPort(unsigned port) { m_port = port; }
@@ -146,10 +146,7 @@ void MqttClient::onConnected()
         subscribeNow(s.first, s.second);
 }
 
-void MqttClient::onDisconnected()
-{
-    MQTT_LOG(qInfo) << "Disconnected from broker " << m_hostname;
-}
+void MqttClient::onDisconnected() { MQTT_LOG(qInfo) << "Disconnected from broker " << m_hostname; }
 
 void MqttClient::subscribe(const QString& topic, quint8 qos)
 {
@@ -169,9 +166,11 @@ bool MqttClient::publish(const QByteArray& data, const QString& topic, quint8 qo
 {
     if (!m_client || m_client->state() != MqttTransport::Connected)
         return false;
-    MQTT_LOG(qDebug) << "Publishing to topic '" << topic << "' with Qos = " << qos << " and Retain = "
-                     << boolText(retain) << ":\n"
-                     << QString::fromUtf8(data);
+    // Payloads may be large: convert them only when debug lines are kept.
+    if (debugEnabled())
+        MQTT_LOG(qDebug) << "Publishing to topic '" << topic << "' with Qos = " << qos
+                         << " and Retain = " << boolText(retain) << ":\n"
+                         << QString::fromUtf8(data);
     if (m_client->publish(topic, data, qos, retain) == -1) {
         emit error(QStringLiteral("Publish to ") + topic + QStringLiteral(" failed."));
         return false;
@@ -181,7 +180,8 @@ bool MqttClient::publish(const QByteArray& data, const QString& topic, quint8 qo
 
 void MqttClient::onReceived(const QByteArray& message, const QString& topic)
 {
-    MQTT_LOG(qDebug) << "Received on topic: " << topic << "\n" << QString::fromUtf8(message);
+    if (debugEnabled())
+        MQTT_LOG(qDebug) << "Received on topic: " << topic << "\n" << QString::fromUtf8(message);
     emit received(message, topic.toUtf8());
 }
 

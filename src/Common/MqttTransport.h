@@ -62,6 +62,8 @@ public:
     void setWillTopic(const QString& v) { m_willTopic = v; }
 
     // Starts an attempt with the parameters above; the outcome arrives as signals.
+    // While connecting it does nothing; while connected with changed parameters it
+    // leaves cleanly, so that the next attempt uses them.
     virtual void connectToHost() = 0;
     virtual void disconnectFromHost() = 0;
     // False when the request could not be handed to the connection.

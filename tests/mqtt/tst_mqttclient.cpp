@@ -32,7 +32,7 @@ private slots:
         connect(&m.client, &MqttClient::connected, [&] { seenAtConnected = m.transport->subscriptions; });
         m.client.connect();
         QVERIFY(seenAtConnected.isEmpty()); // listeners of connected() run first
-        QCOMPARE(m.transport->subscriptions, (QStringList{"a", "b", "a"}));
+        QCOMPARE(m.transport->subscriptions, (QStringList { "a", "b", "a" }));
         m.client.subscribe("c");
         QCOMPARE(m.transport->subscriptions.last(), QString("c"));
     }
@@ -47,7 +47,7 @@ private slots:
         QCOMPARE(conn.size(), 1);
         m.transport->drop();
         QTRY_COMPARE_WITH_TIMEOUT(conn.size(), 2, 10000);
-        QCOMPARE(m.transport->subscriptions, (QStringList{"a", "a"}));
+        QCOMPARE(m.transport->subscriptions, (QStringList { "a", "a" }));
     }
 
     void hangingAttemptIsCutOff()
@@ -67,6 +67,39 @@ private slots:
         m.transport->refuse(MqttTransport::BadUsernameOrPassword);
         QCOMPARE(err.size(), 1);
         QCOMPARE(err.at(0).at(0).toString(), QString("Mqtt client error"));
+    }
+
+    void disconnectBeforeConnectDoesNothing()
+    {
+        FakeMqtt m(false);
+        QSignalSpy disc(&m.client, &MqttClient::disconnected);
+        m.client.disconnect();
+        QCOMPARE(m.client.state(), MqttTransport::Disconnected);
+        QVERIFY(!m.client.transport());
+        QCOMPARE(disc.size(), 0);
+    }
+
+    void parametersAppliedAtEveryConnect()
+    {
+        FakeMqtt m(false);
+        m.client.setHostname("broker.local");
+        m.client.setPort(1884);
+        m.client.setPassword("pw");
+        m.client.setWillTopic("vexa/ui/status");
+        m.client.setWillMessage(R"({"service": false})");
+        m.connectPending();
+        QCOMPARE(m.transport->hostname(), QString("broker.local"));
+        QCOMPARE(m.transport->port(), quint16(1884));
+        QCOMPARE(m.transport->password(), QString("pw"));
+        QCOMPARE(m.transport->keepAlive(), quint16(5));
+        QCOMPARE(m.transport->willQoS(), quint8(2));
+        QVERIFY(m.transport->willRetain());
+        QCOMPARE(m.transport->willMessage(), QByteArray(R"({"service": false})"));
+        QCOMPARE(m.transport->willTopic(), QString("vexa/ui/status"));
+        m.client.setHostname("127.0.0.1");
+        m.transport->refuse(MqttTransport::ServerUnavailable);
+        m.client.connect();
+        QCOMPARE(m.transport->hostname(), QString("127.0.0.1"));
     }
 
     void receivedCarriesTopicAsUtf8()

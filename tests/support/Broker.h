@@ -18,6 +18,8 @@ public:
     // Starts the broker (on the same port again after stop()) and waits until it
     // accepts connections. False when it cannot be started.
     bool start();
+    // Replaces the extra configuration for the next start().
+    void setExtraConfig(const QString& extraConfig) { m_extra = extraConfig; }
     void stop();
     // Freezes / resumes the process (SIGSTOP / SIGCONT): a broker that accepts TCP but
     // never answers.

@@ -1,0 +1,38 @@
+import QtQuick 2.15
+import QtQuick.Layouts 1.15
+import QtGraphicalEffects 1.15
+
+// A centred, recoloured picture as high as the picture itself. With the colour
+// "transparent" the picture keeps its own colours.
+Item {
+    id: root
+
+    property url icon
+    property size iconSize: Qt.size(250, 250)
+    property color iconColor: "#41b987"
+    readonly property bool recoloured: iconColor.a > 0
+
+    Layout.fillWidth: true
+    implicitWidth: iconSize.width
+    implicitHeight: iconSize.height
+
+    Image {
+        id: image
+        objectName: "imageBoxImage"
+        anchors.centerIn: parent
+        width: root.iconSize.width
+        height: root.iconSize.height
+        sourceSize: root.iconSize
+        fillMode: Image.PreserveAspectFit
+        source: root.icon
+        smooth: true
+        visible: !root.recoloured
+    }
+
+    ColorOverlay {
+        anchors.fill: image
+        source: image
+        color: root.iconColor
+        visible: root.recoloured
+    }
+}

@@ -1,0 +1,56 @@
+pragma Singleton
+import QtQuick 2.15
+
+// The values every screen is drawn with, on top of the Material Dark style
+// configured in qtquickcontrols2.conf. Screens and controls take their colours,
+// sizes and durations from here instead of repeating literals.
+QtObject {
+    // Colours
+    readonly property color accent: "#00ADD7"
+    readonly property color valid: "#41b987"
+    readonly property color warning: "#fcdb03"
+    readonly property color error: "#db4a37"
+    readonly property color separator: "white"
+    readonly property color scanButtonFill: "#000621"
+    readonly property color scanButtonPressedBorder: "#36C478"
+    readonly property color iconDefault: "#43496a"
+    readonly property color shadow: "#80000000"
+    readonly property color hintError: "red"
+    readonly property color placeholder: "#8f8f8f"
+    readonly property color buttonLight: "#f3f3f3"
+    readonly property color keyLight: "#D6D6D6"
+    readonly property color keyDark: "#787878"
+    readonly property color timeLight: "#70758e"
+
+    // Fonts
+    readonly property string fontFamily: "DejaVu Sans"
+    readonly property int titleLarge: 32      // "VALID", "INVALID"
+    readonly property int titleMedium: 24     // "ALREADY VALIDATED", "PLEASE TRY AGAIN"
+    readonly property int titleSmall: 20      // "OUT OF ORDER", "OUT OF SERVICE"
+    readonly property int body: 14            // values, fare product, messages
+    readonly property int caption: 10         // small captions, pop-up text
+    readonly property int scanHint: 14
+    readonly property int scanButton: 12
+    readonly property int busyMessage: 22
+    readonly property int versionPixels: 12
+
+    // Geometry
+    readonly property int headerHeight: 120
+    readonly property int sideMargin: 35
+    readonly property int titleRow: 100
+    readonly property int valueRow: 70
+    readonly property int captionRow: 30
+    readonly property int separatorRow: 10
+    readonly property int separatorHeight: 4
+    readonly property int symbolSize: 250
+    readonly property int faultSymbolSize: 300
+    readonly property int keyboardHeight: 250
+
+    // Durations (ms)
+    readonly property int frameInterval: 300
+    readonly property int scanLoop: 2300
+    readonly property int keyboardSlide: 150
+    readonly property int fillAnimation: 300
+    readonly property int tapWindow: 1000
+    readonly property int flashFade: 1000
+}

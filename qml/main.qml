@@ -1,0 +1,129 @@
+import QtQuick 2.15
+import QtQuick.Window 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Controls.Material 2.15
+import "controls"
+
+// The window: header, one loader per screen, the error pop-up. The GUI manager
+// names the screen; only the two scan pages switch between themselves.
+ApplicationWindow {
+    id: window
+    objectName: "mainWindow"
+
+    property string currentScreen: "Busy"
+    readonly property var screens: [
+        { "name": "InitPage", "source": "qrc:/qml/screens/InitPage.qml" },
+        { "name": "Busy", "source": "qrc:/qml/screens/Busy.qml" },
+        { "name": "ScanCard", "source": "qrc:/qml/screens/ScanCard.qml" },
+        { "name": "ScanBarcode", "source": "qrc:/qml/screens/ScanBarcode.qml" },
+        { "name": "ScanScreens", "source": "qrc:/qml/screens/ScanScreens.qml" },
+        { "name": "Valid", "source": "qrc:/qml/screens/Valid.qml" },
+        { "name": "Invalid", "source": "qrc:/qml/screens/Invalid.qml" },
+        { "name": "AlreadyValid", "source": "qrc:/qml/screens/AlreadyValid.qml" },
+        { "name": "Retry", "source": "qrc:/qml/screens/Retry.qml" },
+        { "name": "OutOfOrder", "source": "qrc:/qml/screens/OutOfOrder.qml" },
+        { "name": "OutOfService", "source": "qrc:/qml/screens/OutOfService.qml" },
+        { "name": "ScreenSaver", "source": "qrc:/qml/screens/ScreenSaver.qml" },
+        { "name": "Settings", "source": "qrc:/qml/screens/settings/Main.qml" },
+        { "name": "Login", "source": "qrc:/qml/screens/settings/Login.qml" }
+    ]
+
+    x: 0
+    y: -1
+    width: 480
+    height: 800
+    visible: true
+    title: "Validator"
+    font.family: Theme.fontFamily
+
+    FontLoader {
+        source: "qrc:/qml/fonts/DejaVuSans.ttf"
+    }
+
+    Connections {
+        target: manager
+        function onScreenChanged() {
+            console.log("[QML] Screen changed : " + manager.screen)
+            window.currentScreen = manager.screen
+        }
+        function onErrorOccured(error) {
+            console.log("[QML] Error occured : " + error)
+            errorPopup.text = error
+            errorPopup.open()
+        }
+        function onLanguageChanged() {
+            window.locale = Qt.locale(manager.language)
+        }
+    }
+
+    // Behind everything, header area included.
+    Image {
+        parent: window.contentItem
+        z: -1
+        y: -header.height
+        width: window.width
+        height: parent.height + header.height
+        source: "qrc:/qml/images/background.png"
+        fillMode: Image.Stretch
+    }
+
+    header: Header {
+        id: header
+        visible: window.currentScreen !== "Settings" && window.currentScreen !== "ScreenSaver"
+        language: manager.language
+        locale: window.locale
+        onMagicButtonPressed: manager.setMaintenanceScreen()
+        onLanguageSelected: function(next) { manager.language = next }
+    }
+
+    Repeater {
+        id: screenLoaders
+        model: window.screens
+
+        Loader {
+            id: loader
+            objectName: "screen_" + modelData.name
+            readonly property string screenName: modelData.name
+            anchors.fill: parent
+            active: true
+            asynchronous: false
+            source: modelData.source
+            visible: window.currentScreen === screenName
+
+            Connections {
+                target: loader.item
+                ignoreUnknownSignals: true
+                function onSwitchRequested(name) {
+                    window.currentScreen = name
+                }
+            }
+        }
+    }
+
+    CustomPopup {
+        id: errorPopup
+        objectName: "errorPopup"
+        isDialog: false
+        retranslate: manager.dynTr
+    }
+
+    // Only chooses the cursor shape; disabled so it never takes a touch.
+    MouseArea {
+        parent: window.contentItem
+        anchors.fill: parent
+        enabled: false
+        cursorShape: manager.showCursor ? Qt.ArrowCursor : Qt.BlankCursor
+        z: 2000
+    }
+
+    Label {
+        parent: window.contentItem
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        anchors.margins: 10
+        z: 1500
+        text: "v" + Qt.application.version
+        font.pixelSize: Theme.versionPixels
+        color: Material.color(Material.Grey, Material.Shade700)
+    }
+}

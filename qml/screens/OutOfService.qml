@@ -1,0 +1,33 @@
+import QtQuick 2.15
+import QtQuick.Layouts 1.15
+import "../controls"
+
+Item {
+    ColumnLayout {
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+        spacing: 0
+
+        ImageBox {
+            icon: "qrc:/qml/images/Icons/warning.svg"
+            iconSize: Qt.size(Theme.faultSymbolSize, Theme.faultSymbolSize)
+            iconColor: Theme.warning
+        }
+        TextBox {
+            objectName: "outcomeTitle"
+            Layout.preferredHeight: Theme.titleRow
+            leftMargin: Theme.sideMargin
+            rightMargin: Theme.sideMargin
+            text: manager.dynTr + qsTr("OUT OF SERVICE")
+            textSize: Theme.titleSmall
+            textBold: true
+        }
+        Separator {}
+        TextBox {
+            Layout.preferredHeight: Theme.titleRow
+            text: ""
+            textSize: Theme.body
+        }
+    }
+}

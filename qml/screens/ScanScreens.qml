@@ -1,0 +1,68 @@
+import QtQuick 2.15
+import QtQuick.Controls.Material 2.15
+import "../controls"
+import "logic.js" as Logic
+
+// The resting scan prompt: the card-tap and the ticket animations take turns.
+Item {
+    id: page
+
+    // 0: card animation, 1: ticket animation.
+    property int mode: 0
+    property int frame: 0
+    readonly property int switchMsec: manager.animSwitchSec
+
+    function advance() {
+        var step = Logic.nextFrame(mode, frame, switchMsec)
+        frame = step.frame
+        mode = step.mode
+    }
+
+    function switchMode() {
+        frame = 0
+        mode = 1 - mode
+    }
+
+    Image {
+        objectName: "scanFrame"
+        anchors.centerIn: parent
+        anchors.verticalCenterOffset: 10
+        source: Logic.frameSource(page.mode, page.frame)
+        asynchronous: false
+        cache: true
+    }
+
+    Timer {
+        interval: Theme.frameInterval
+        running: true
+        repeat: true
+        onTriggered: page.advance()
+    }
+
+    Timer {
+        id: switchTimer
+        interval: Math.max(1, page.switchMsec)
+        running: page.switchMsec > 0
+        repeat: true
+        onTriggered: page.switchMode()
+    }
+
+    Text {
+        objectName: "scanHint"
+        width: 150
+        height: 170
+        anchors.top: parent.top
+        anchors.topMargin: 150
+        anchors.right: parent.right
+        anchors.rightMargin: 20
+        text: page.mode === 0 ? manager.dynTr + qsTr("SCAN\nYOUR CARD")
+                              : manager.dynTr + qsTr("SCAN\nYOUR TICKET")
+        font.family: "DejaVu Sans"
+        font.pointSize: Theme.scanHint
+        font.bold: true
+        horizontalAlignment: Text.AlignRight
+        verticalAlignment: Text.AlignVCenter
+        color: Material.foreground
+        wrapMode: Text.WordWrap
+    }
+}

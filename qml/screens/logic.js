@@ -1,0 +1,99 @@
+.pragma library
+
+// Pure rules of the passenger screens, kept apart so tests can call them directly.
+
+// A serial number is one letter C or K followed by exactly eight digits.
+function isValidSerial(text) {
+    return /^[CK][0-9]{8}$/.test(String(text))
+}
+
+// A period of minutes as a number and its unit word ("day", "days", "hour",
+// "hours", "min", "mins"); the screen translates the unit.
+function period(minutes) {
+    var m = Number(minutes)
+    if (isNaN(m))
+        m = 0
+    var value, unit
+    if (m > 1440) {
+        value = Math.round(m / 1440)
+        unit = "day"
+    } else if (m > 120) {
+        value = Math.round(m / 60)
+        unit = "hour"
+    } else {
+        value = m
+        unit = "min"
+    }
+    if (value !== 1)
+        unit += "s"
+    return { "value": value, "unit": unit }
+}
+
+// The detail block an outcome screen shows for a ticket type; "" for none.
+// The capping products (15, 16) only have a block on "Valid".
+function detailBlock(type, screen) {
+    var onValid = screen === "Valid"
+    switch (Number(type)) {
+    case 0:
+        return "barcode"
+    case 5:
+    case 12:
+        return "journeys"
+    case 16:
+        return onValid ? "journeys" : ""
+    case 14:
+        return "transferPurse"
+    case 8:
+        return "period"
+    case 2:
+        return "purse"
+    case 15:
+        return onValid ? "purse" : ""
+    default:
+        return ""
+    }
+}
+
+var frameCounts = [7, 9]
+
+// One step of the scan prompt's frame timer. With switchMsec 0 the prompt
+// changes animation instead of showing an animation's last frame; otherwise each
+// animation loops (skipping its last frame, a copy of the first) until the
+// switch timer changes it.
+function nextFrame(mode, frame, switchMsec) {
+    var next = frame + 1
+    if (next < frameCounts[mode] - 1)
+        return { "mode": mode, "frame": next }
+    if (Number(switchMsec) === 0)
+        return { "mode": 1 - mode, "frame": 0 }
+    return { "mode": mode, "frame": 0 }
+}
+
+function frameSource(mode, frame) {
+    return (mode === 0 ? "qrc:/qml/images/NFC/" : "qrc:/qml/images/Barcode/") + frame + ".png"
+}
+
+// An amount of money in the locale's currency format.
+function currency(amount, locale) {
+    var value = Number(amount)
+    if (isNaN(value))
+        value = 0
+    return value.toLocaleCurrencyString(locale)
+}
+
+// A date as "d MMM yy" in the locale; empty when there is none.
+function shortDate(value, locale) {
+    if (!value)
+        return ""
+    var date = new Date(value)
+    if (isNaN(date.getTime()))
+        return ""
+    return date.toLocaleDateString(locale, "d MMM yy")
+}
+
+// A details value shown as it comes.
+function plain(value) {
+    if (value === undefined || value === null)
+        return ""
+    return String(value)
+}

@@ -1,0 +1,282 @@
+#include "EventManager.h"
+
+#include "Config.h"
+#include "Event.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QQmlEngine>
+#include <QSettings>
+#include <algorithm>
+#include <cstdio>
+
+#define EVENT_LOG(level) level().noquote().nospace() << "[EventManager] "
+
+namespace {
+
+const QString kArray = QStringLiteral("events");
+const QString kCategory = QStringLiteral("category");
+const QString kName = QStringLiteral("name");
+const QString kDesc = QStringLiteral("desc");
+const QString kTimestamp = QStringLiteral("timestamp");
+
+// An unquoted comma in a hand-edited file makes the settings class read a list.
+QString text(const QVariant& value)
+{
+    if (value.userType() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
+    return value.toString();
+}
+
+// Newest first; entries whose time is unknown go to the end.
+bool newerThan(const QObject* a, const QObject* b)
+{
+    const QDateTime ta = static_cast<const Event*>(a)->timestamp();
+    const QDateTime tb = static_cast<const Event*>(b)->timestamp();
+    if (!ta.isValid() || !tb.isValid())
+        return ta.isValid() && !tb.isValid();
+    return ta > tb;
+}
+
+} // namespace
+
+QString EventManager::defaultFileName()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/events.ini");
+}
+
+EventManager::EventManager(Config& config, QObject* parent)
+    : EventManager(config, defaultFileName(), parent)
+{
+}
+
+EventManager::EventManager(Config& config, const QString& fileName, QObject* parent)
+    : QObject(parent)
+    , m_config(config)
+    , m_fileName(fileName)
+{
+    load();
+    clear(QDateTime::currentDateTime().addDays(-PruneDays));
+}
+
+EventManager::~EventManager()
+{
+    m_visible.clear();
+    qDeleteAll(m_events);
+}
+
+QDateTime EventManager::now() const { return m_now ? m_now() : QDateTime::currentDateTime(); }
+
+void EventManager::adopt(Event* event)
+{
+    event->setParent(nullptr);
+    // QML must never collect an entry it was handed through `data`.
+    QQmlEngine::setObjectOwnership(event, QQmlEngine::CppOwnership);
+    m_events.append(event);
+}
+
+void EventManager::dispose(Event* event)
+{
+    // Deferred: a QML delegate may still be bound to it until the list is rebuilt.
+    event->deleteLater();
+}
+
+void EventManager::load()
+{
+    QSettings file(m_fileName, QSettings::IniFormat);
+    file.beginGroup(kArray);
+
+    // Read the entries that are actually present rather than trusting the size entry:
+    // a damaged or hand-edited file may claim more or fewer than it holds.
+    struct Entry
+    {
+        int index;
+        QString group;
+    };
+    QVector<Entry> present;
+    const QStringList groups = file.childGroups();
+    for (const QString& g : groups) {
+        bool ok = false;
+        const int index = g.toInt(&ok);
+        if (!ok || index < 1)
+            continue;
+        file.beginGroup(g);
+        const bool any
+            = file.contains(kCategory) || file.contains(kName) || file.contains(kDesc) || file.contains(kTimestamp);
+        file.endGroup();
+        if (any)
+            present.append(Entry { index, g });
+    }
+    std::stable_sort(present.begin(), present.end(), [](const Entry& a, const Entry& b) { return a.index < b.index; });
+
+    const QVariant sizeEntry = file.value(QStringLiteral("size"));
+    bool sizeOk = false;
+    const int declared = sizeEntry.toInt(&sizeOk);
+    if ((sizeEntry.isValid() || !present.isEmpty()) && (!sizeOk || declared != present.size())) {
+        EVENT_LOG(qWarning) << "WARN: Event file " << m_fileName << " has size entry '" << text(sizeEntry) << "' but "
+                            << present.size() << " readable event(s); loading those";
+    }
+
+    const int n = present.size();
+    const int first = n <= MaxLoaded ? 0 : n - MaxLoaded;
+    EVENT_LOG(qInfo) << "Loading saved events : from=" << first << " to=" << n;
+    for (int i = first; i < n; ++i) {
+        file.beginGroup(present.at(i).group);
+        adopt(new Event(text(file.value(kCategory)), text(file.value(kName)), text(file.value(kDesc)),
+            file.value(kTimestamp).toDateTime()));
+        file.endGroup();
+    }
+    file.endGroup();
+}
+
+bool EventManager::save()
+{
+    // Written beside the old file and renamed over it, so a power cut leaves one whole
+    // file or the other, never a mix.
+    const QString temp = m_fileName + QStringLiteral(".tmp");
+    if (QFileInfo(temp).isFile())
+        QFile::remove(temp);
+
+    bool ok;
+    {
+        QSettings out(temp, QSettings::IniFormat);
+        out.clear();
+        out.beginWriteArray(kArray, m_events.size());
+        for (int i = 0; i < m_events.size(); ++i) {
+            const Event* e = m_events.at(i);
+            out.setArrayIndex(i);
+            out.setValue(kCategory, e->category());
+            out.setValue(kName, e->name());
+            out.setValue(kDesc, e->description());
+            out.setValue(kTimestamp, e->timestamp());
+        }
+        out.endArray();
+        out.sync();
+        ok = out.status() == QSettings::NoError;
+    }
+    ok = ok && QFileInfo(temp).isFile()
+        && std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(m_fileName).constData()) == 0;
+    if (!ok) {
+        EVENT_LOG(qWarning) << "WARN: Could not write event file : " << m_fileName;
+        if (QFileInfo(temp).isFile())
+            QFile::remove(temp);
+    }
+    return ok;
+}
+
+void EventManager::push(Event* event)
+{
+    if (!event || m_events.contains(event))
+        return;
+    if (m_events.size() > MaxLoaded)
+        dispose(m_events.takeFirst());
+    adopt(event);
+    save();
+    rebuild();
+}
+
+void EventManager::clear(const QDateTime& before)
+{
+    int removed = 0;
+    for (auto it = m_events.begin(); it != m_events.end();) {
+        const QDateTime t = (*it)->timestamp();
+        // An unreadable time stamp says nothing about the entry's age: keep it.
+        if (t.isValid() && t <= before) {
+            dispose(*it);
+            it = m_events.erase(it);
+            ++removed;
+        } else {
+            ++it;
+        }
+    }
+    EVENT_LOG(qInfo) << "Deleted " << removed << " event(s) older than "
+                     << before.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    if (removed > 0)
+        save();
+    rebuild();
+}
+
+void EventManager::clear()
+{
+    if (m_events.isEmpty())
+        return;
+    for (Event* e : qAsConst(m_events))
+        dispose(e);
+    m_events.clear();
+    save();
+    rebuild();
+}
+
+void EventManager::applyFilter(const QString& name)
+{
+    EVENT_LOG(qInfo) << "Filtering : name=" << name;
+    m_nameFilter = name;
+    rebuild();
+}
+
+void EventManager::applyFilter(int severity)
+{
+    EVENT_LOG(qInfo) << "Filtering : severity=" << severity;
+    m_severity = severity;
+    rebuild();
+}
+
+void EventManager::applyFilter(const QDateTime& from, const QDateTime& to)
+{
+    EVENT_LOG(qInfo) << "Filtering : from=" << from.toString() << " to=" << to.toString();
+    m_from = from;
+    m_to = to;
+    rebuild();
+}
+
+void EventManager::applyFilterPeriod(const QString& period)
+{
+    EVENT_LOG(qInfo) << "Filtering (period) : " << period;
+    const QDateTime current = now();
+    const QDate today = current.date();
+    const QTime midnight(0, 0);
+    QDateTime from;
+    QDateTime to;
+    if (period == QLatin1String("Last hour")) {
+        from = current.addSecs(-3600);
+        to = current;
+    } else if (period == QLatin1String("Last 2 hours")) {
+        from = current.addSecs(-7200);
+        to = current;
+    } else if (period == QLatin1String("Last 5 hours")) {
+        from = current.addSecs(-18000);
+        to = current;
+    } else if (period == QLatin1String("Today")) {
+        from = QDateTime(today, midnight);
+        to = QDateTime(today, QTime(23, 59, 59));
+    } else if (period == QLatin1String("Yesterday")) {
+        from = QDateTime(today.addDays(-1), midnight);
+        to = QDateTime(today.addDays(-1), QTime(23, 59, 59));
+    } else if (period == QLatin1String("Last week")) {
+        from = QDateTime(today.addDays(-7), midnight);
+        to = current;
+    } else if (period == QLatin1String("Last month")) {
+        from = QDateTime(today.addMonths(-1), midnight);
+        to = current;
+    }
+    applyFilter(from, to);
+}
+
+void EventManager::rebuild()
+{
+    m_visible.clear();
+    for (Event* e : qAsConst(m_events)) {
+        if (m_from.isValid()) {
+            const QDateTime t = e->timestamp();
+            if (!t.isValid() || t < m_from || (m_to.isValid() && t > m_to))
+                continue;
+        }
+        if (!m_nameFilter.isEmpty() && !e->name().contains(m_nameFilter, Qt::CaseInsensitive))
+            continue;
+        m_visible.append(e);
+    }
+    std::stable_sort(m_visible.begin(), m_visible.end(), newerThan);
+    emit dataChanged();
+}

@@ -1,0 +1,120 @@
+import QtQuick 2.15
+import QtTest 1.2
+import "qrc:/qml/screens/logic.js" as Screens
+
+TestCase {
+    name: "Logic"
+
+    function test_serialNumber_data() {
+        return [
+            { tag: "K12345678", text: "K12345678", valid: true },
+            { tag: "C00000001", text: "C00000001", valid: true },
+            { tag: "lower-case k", text: "k12345678", valid: false },
+            { tag: "seven digits", text: "K1234567", valid: false },
+            { tag: "nine digits", text: "K123456789", valid: false },
+            { tag: "two letters", text: "CK12345678", valid: false },
+            { tag: "comma", text: ",12345678", valid: false },
+            { tag: "other letter", text: "A12345678", valid: false },
+            { tag: "trailing blank", text: "K12345678 ", valid: false },
+            { tag: "line break", text: "K12345678\n", valid: false },
+            { tag: "empty", text: "", valid: false }
+        ]
+    }
+
+    function test_serialNumber(data) {
+        compare(Screens.isValidSerial(data.text), data.valid)
+    }
+
+    function test_period_data() {
+        return [
+            { tag: "1441", minutes: 1441, value: 1, unit: "day" },
+            { tag: "1440", minutes: 1440, value: 24, unit: "hours" },
+            { tag: "121", minutes: 121, value: 2, unit: "hours" },
+            { tag: "120", minutes: 120, value: 120, unit: "mins" },
+            { tag: "1", minutes: 1, value: 1, unit: "min" },
+            { tag: "0", minutes: 0, value: 0, unit: "mins" },
+            { tag: "3 days", minutes: 4000, value: 3, unit: "days" },
+            { tag: "rounds half up", minutes: 150, value: 3, unit: "hours" },
+            { tag: "missing", minutes: undefined, value: 0, unit: "mins" }
+        ]
+    }
+
+    function test_period(data) {
+        var p = Screens.period(data.minutes)
+        compare(p.value, data.value)
+        compare(p.unit, data.unit)
+    }
+
+    function test_detailBlock_data() {
+        return [
+            { tag: "0", type: 0, valid: "barcode", already: "barcode" },
+            { tag: "2", type: 2, valid: "purse", already: "purse" },
+            { tag: "5", type: 5, valid: "journeys", already: "journeys" },
+            { tag: "8", type: 8, valid: "period", already: "period" },
+            { tag: "10", type: 10, valid: "", already: "" },
+            { tag: "12", type: 12, valid: "journeys", already: "journeys" },
+            { tag: "13", type: 13, valid: "", already: "" },
+            { tag: "14", type: 14, valid: "transferPurse", already: "transferPurse" },
+            { tag: "15", type: 15, valid: "purse", already: "" },
+            { tag: "16", type: 16, valid: "journeys", already: "" },
+            { tag: "unknown", type: 99, valid: "", already: "" }
+        ]
+    }
+
+    function test_detailBlock(data) {
+        compare(Screens.detailBlock(data.type, "Valid"), data.valid)
+        compare(Screens.detailBlock(data.type, "AlreadyValid"), data.already)
+    }
+
+    // Runs the frame timer for a number of ticks and records (mode, frame).
+    function run(switchMsec, ticks) {
+        var mode = 0, frame = 0
+        var seen = [[mode, frame]]
+        for (var i = 0; i < ticks; ++i) {
+            var s = Screens.nextFrame(mode, frame, switchMsec)
+            mode = s.mode
+            frame = s.frame
+            seen.push([mode, frame])
+        }
+        return seen
+    }
+
+    function test_frameSequenceSwitchesAfterEachAnimation() {
+        var seen = run(0, 30)
+        var text = seen.map(function(s) { return s[0] + ":" + s[1] }).join(" ")
+        compare(text, "0:0 0:1 0:2 0:3 0:4 0:5 "
+                    + "1:0 1:1 1:2 1:3 1:4 1:5 1:6 1:7 "
+                    + "0:0 0:1 0:2 0:3 0:4 0:5 "
+                    + "1:0 1:1 1:2 1:3 1:4 1:5 1:6 1:7 "
+                    + "0:0 0:1 0:2")
+    }
+
+    function test_frameSequenceLoopsWithSwitchTimer() {
+        var seen = run(5000, 40)
+        for (var i = 0; i < seen.length; ++i) {
+            compare(seen[i][0], 0, "mode changed without the switch timer")
+            verify(seen[i][1] <= 5)
+        }
+        compare(seen[6][1], 0)
+        var ticket = Screens.nextFrame(1, 7, 5000)
+        compare(ticket.mode, 1)
+        compare(ticket.frame, 0)
+    }
+
+    function test_currency() {
+        var en = Qt.locale("en_IE")
+        var el = Qt.locale("el_GR")
+        compare(Screens.currency(12.5, en), Number(12.5).toLocaleCurrencyString(en))
+        verify(Screens.currency(12.5, en).indexOf("12.50") >= 0)
+        verify(Screens.currency(12.5, el).indexOf("12,50") >= 0)
+        verify(Screens.currency(12.5, el).indexOf("€") >= 0)
+        verify(Screens.currency(undefined, en).indexOf("0.00") >= 0)
+    }
+
+    function test_shortDate() {
+        var en = Qt.locale("en_IE")
+        compare(Screens.shortDate(new Date(2026, 2, 7, 12, 0), en), "7 Mar 26")
+        compare(Screens.shortDate(null, en), "")
+        compare(Screens.shortDate("not a date", en), "")
+    }
+}
