@@ -156,11 +156,11 @@ void GUIManager::setMessage(const QString& text)
 
 void GUIManager::initLog()
 {
-    auto& logger = manager::Logger::instance();
-    logger.setLevel(m_config.get(key("log/level")).toInt());
-    logger.setStderr(m_config.get(key("log/stderr")).toBool());
-    logger.setSyslog(m_config.get(key("log/syslog")).toBool());
-    logger.setColor(m_config.get(key("log/color")).toBool());
+    manager::Logger* logger = manager::Logger::instance();
+    logger->setLevel(m_config.get(key("log/level")).toInt());
+    logger->setStderr(m_config.get(key("log/stderr")).toBool());
+    logger->setSyslog(m_config.get(key("log/syslog")).toBool());
+    logger->setColor(m_config.get(key("log/color")).toBool());
 }
 
 void GUIManager::initConfig()
@@ -360,7 +360,7 @@ void GUIManager::onSessionActiveChanged()
 {
     const QString now = QDateTime::currentDateTime().toString();
     if (sessionActive()) {
-        const User user = m_session->user();
+        const User user = m_session->user().value_or(User());
         const QString description = QStringLiteral("User ID : %1\nFirst name : %2\nLast name : %3\nDate : %4")
                                         .arg(user.id)
                                         .arg(user.name, user.surname, now);
@@ -482,8 +482,10 @@ void GUIManager::initMqtt()
     m_mqtt->setPort(unsigned(m_config.get(key("mqtt/port")).toInt()));
     m_mqtt->setUsername(m_config.get(key("mqtt/username")).toString());
     m_mqtt->setPassword(m_config.get(key("mqtt/password")).toString());
-    m_mqtt->connect();
+    // The message goes first: a connection that completes at once must not be
+    // reported as still connecting.
     setMessage(QStringLiteral("Connecting"));
+    m_mqtt->connect();
 }
 
 void GUIManager::onMqttConnected()
