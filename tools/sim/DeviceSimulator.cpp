@@ -556,6 +556,7 @@ bool DeviceSimulator::handleBoard(const QString& topic, const QJsonObject& o)
         b.sensor = qBound(0, b.sensor + QRandomGenerator::global()->bounded(5) - 2, 100);
         if (b.mode == QLatin1String("auto"))
             b.brightness = qBound(10, 20 + b.sensor * 8 / 10, 100);
+        say(QStringLiteral("[Board] Display state requested"));
         publishDisplay();
     } else if (t == "/display/set") {
         if (o.contains("mode")) {
@@ -583,6 +584,7 @@ bool DeviceSimulator::handleBoard(const QString& topic, const QJsonObject& o)
         }
         publishDisplay();
     } else if (t == "/power/get") {
+        say(QStringLiteral("[Board] Peripheral power requested"));
         publishPower();
     } else if (t == "/power/set") {
         for (auto it = o.begin(); it != o.end(); ++it) {
@@ -598,6 +600,7 @@ bool DeviceSimulator::handleBoard(const QString& topic, const QJsonObject& o)
         }
         publishPower();
     } else if (t == "/audio/get") {
+        say(QStringLiteral("[Board] Audio mute requested"));
         publishJson(B + "/audio", QJsonObject{ { "mute", b.mute } });
     } else if (t == "/audio/set") {
         if (o.value("mute").isBool()) {
@@ -667,10 +670,13 @@ bool DeviceSimulator::handleInspector(const QString& topic, const QJsonObject& o
         return false;
     const QString t = topic.mid(B.size());
     if (t == "/info/get") {
+        say(QStringLiteral("[Inspector] Info requested"));
         publishJson(B + "/info", QJsonObject{ { "service", QJsonObject{ { "version", "1.6.1" } } } });
     } else if (t == "/status/get") {
+        say(QStringLiteral("[Inspector] Status requested"));
         publishJson(B + "/status", QJsonObject{ { "service", m_inspectorService } });
     } else if (t == "/audio/get") {
+        say(QStringLiteral("[Inspector] Volume requested"));
         publishJson(B + "/audio", QJsonObject{ { "internal", QJsonObject{ { "volume", m_volume } } } });
     } else if (t == "/audio/set") {
         int n = 0;
@@ -688,6 +694,7 @@ bool DeviceSimulator::handleInspector(const QString& topic, const QJsonObject& o
             + QString::number(m_volume) + QStringLiteral("%)"));
     } else if (t.startsWith("/stats/") && t.endsWith("/get")) {
         const QString which = t.mid(7, t.size() - 11);
+        say(QStringLiteral("[Inspector] Statistics requested: ") + which);
         publishJson(B + "/stats/" + which, inspectorStats(which));
     } else if (t.startsWith("/power/reboot/request/")) {
         say(QStringLiteral("[Inspector] Reboot requested (simulated; nothing restarts)"));
@@ -772,12 +779,16 @@ bool DeviceSimulator::handleNetwork(const QString& topic, const QJsonObject& o)
     const QString N = m_topics.network;
     const QString E = N + "/ethernet";
     if (topic == N + "/info/get") {
+        say(QStringLiteral("[Network] Info requested"));
         publishJson(N + "/info", QJsonObject{ { "service", QJsonObject{ { "version", "1.2.5" } } } });
     } else if (topic == N + "/status/get") {
+        say(QStringLiteral("[Network] Status requested"));
         publishJson(N + "/status", networkStatus());
     } else if (topic == E + "/state/get") {
+        say(QStringLiteral("[Network] Ethernet state requested"));
         publishJson(E + "/state", ethernetState());
     } else if (topic == E + "/config/get") {
+        say(QStringLiteral("[Network] Ethernet configuration requested"));
         publishJson(E + "/config", ethernetConfig());
     } else if (topic == E + "/config/set") {
         const QString iface = o.value("interface").toString();
@@ -806,10 +817,12 @@ bool DeviceSimulator::handleNetwork(const QString& topic, const QJsonObject& o)
             m_eth.method = method;
             for (const char* k : keys)
                 m_eth.manual.insert(QLatin1String(k), o.value(QLatin1String(k)).toString());
-            say(QStringLiteral("[Network] Ethernet set to manual: %1/%2 gw %3 dns %4 %5")
-                    .arg(m_eth.manual.value("address").toString(), m_eth.manual.value("netmask").toString(),
-                         m_eth.manual.value("gateway").toString(), m_eth.manual.value("dns0").toString(),
-                         m_eth.manual.value("dns1").toString()));
+            auto shown = [this](const char* k) {
+                const QString value = m_eth.manual.value(QLatin1String(k)).toString();
+                return value.isEmpty() ? QStringLiteral("-") : value;
+            };
+            say(QStringLiteral("[Network] Ethernet set to manual: %1/%2 gateway %3 dns %4 %5")
+                    .arg(shown("address"), shown("netmask"), shown("gateway"), shown("dns0"), shown("dns1")));
         } else {
             m_eth.method = QStringLiteral("auto");
             say(QStringLiteral("[Network] Ethernet set to automatic (DHCP)"));
@@ -928,8 +941,10 @@ bool DeviceSimulator::handleDevice(const QString& topic, const QJsonObject& o)
     const QString T = D + "/clock/ntp";
     DeviceState& d = m_device;
     if (topic == D + "/status/get") {
+        say(QStringLiteral("[Device] Status requested"));
         publishDeviceStatus();
     } else if (topic == D + "/update/software/status/get") {
+        say(QStringLiteral("[Device] Software versions requested"));
         publishJson(D + "/update/software/status", updateStatus());
     } else if (topic == D + "/software/check") {
         if (d.job != DeviceState::None) {
@@ -951,8 +966,10 @@ bool DeviceSimulator::handleDevice(const QString& topic, const QJsonObject& o)
         } else
             startInstall();
     } else if (topic == T + "/status/get") {
+        say(QStringLiteral("[Device] NTP status requested"));
         publishNtpStatus();
     } else if (topic == T + "/config/get") {
+        say(QStringLiteral("[Device] NTP configuration requested"));
         publishJson(T + "/config", ntpConfig());
     } else if (topic == T + "/config/set") {
         const bool enabled = o.value("enabled").isBool() ? o.value("enabled").toBool() : d.ntpEnabled;

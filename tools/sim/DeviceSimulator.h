@@ -138,7 +138,6 @@ private:
     bool publishJson(const QString& topic, const QJsonObject& object);
     bool publishRaw(const QString& topic, const QByteArray& payload);
     void subscribeRequests();
-    bool isRequestTopic(const QString& topic) const;
 
     // Request handlers, one per service; true when the topic was theirs.
     bool handleValidator(const QString& topic, const QJsonObject& o, bool empty);

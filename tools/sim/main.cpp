@@ -36,7 +36,8 @@ int main(int argc, char* argv[])
         "inspector, network, device) over MQTT. Commands come from standard input and from a scenario file; "
         "type help for the list."));
     parser.addHelpOption();
-    parser.addVersionOption();
+    // -v is the verbose switch, as in ticora; -V the version.
+    const QCommandLineOption version({ "V", "version" }, "Print version and exit.");
     const QCommandLineOption host({ "H", "host" }, "MQTT broker host (127.0.0.1).", "hostname", "127.0.0.1");
     const QCommandLineOption port({ "P", "port" }, "MQTT broker port (1883).", "port", "1883");
     const QCommandLineOption user({ "u", "username" }, "MQTT user name.", "username");
@@ -52,8 +53,12 @@ int main(int argc, char* argv[])
                                      defaults.network);
     const QCommandLineOption device("device", "Device base topic (" + defaults.device + ").", "topic", defaults.device);
     const QCommandLineOption ui("ui", "Base topic of the user interface (" + defaults.ui + ").", "topic", defaults.ui);
-    parser.addOptions({ host, port, user, password, scenario, verbose, blm, board, inspector, network, device, ui });
+    parser.addOptions({ version, host, port, user, password, scenario, verbose, blm, board, inspector, network, device, ui });
     parser.process(app);
+    if (parser.isSet(version)) {
+        std::printf("ticora-sim %s\n", TICORA_VERSION);
+        return 0;
+    }
 
     if (!parser.isSet(verbose))
         QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
