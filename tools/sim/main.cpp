@@ -134,9 +134,14 @@ int main(int argc, char* argv[])
         QTimer::singleShot(300, &app, &QCoreApplication::quit);
     });
 
-    // Standard input on the event loop: no reader thread.
+    // Standard input on the event loop: no reader thread. Started in the background
+    // of an interactive shell, reading the terminal would only get the process stopped.
     QByteArray pending;
     QSocketNotifier stdinNotifier(STDIN_FILENO, QSocketNotifier::Read);
+    if (::isatty(STDIN_FILENO) && ::tcgetpgrp(STDIN_FILENO) != ::getpgrp()) {
+        stdinNotifier.setEnabled(false);
+        writeLine(QStringLiteral("[Sim] Running in the background: commands only from the scenario file"));
+    }
     QObject::connect(&stdinNotifier, &QSocketNotifier::activated, &app, [&] {
         char buf[4096];
         const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
