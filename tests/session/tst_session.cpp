@@ -56,7 +56,7 @@ private slots:
         QCOMPARE(log.texts(),
             (QStringList {
                 "[SessionManager] Login requested with PIN", "[SessionManager] Entered PIN    : ****", kLoggedIn }));
-        QCOMPARE(log.lines.at(1).type, QtDebugMsg);
+        QCOMPARE(log.entries.at(1).type, QtDebugMsg);
         QCOMPARE(m_session->expiryInterval(), 600000);
         QVERIFY(m_session->remainingTime() > 0 && m_session->remainingTime() <= 600000);
     }
@@ -141,7 +141,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!m_session->sessionActive(), 10000);
         QCOMPARE(m_signals, (QStringList { "granted", "active", "active" }));
         QCOMPARE(log.texts("[SessionManager]"), (QStringList { "[SessionManager] Session expired", kLoggedOut }));
-        QCOMPARE(log.lines.at(0).type, QtWarningMsg);
+        QCOMPARE(log.entries.at(0).type, QtWarningMsg);
         QCOMPARE(m_session->remainingTime(), -1);
     }
 
@@ -149,7 +149,7 @@ private slots:
     {
         LogCapture log;
         m_session->logoutRequest();
-        QVERIFY(log.lines.isEmpty());
+        QVERIFY(log.entries.isEmpty());
         QVERIFY(m_signals.isEmpty());
 
         m_session->loginRequest("7391");

@@ -1,4 +1,5 @@
 #include "FakeTransport.h"
+#include "LogCapture.h"
 #include "Validator.h"
 
 #include <QJsonDocument>
@@ -13,40 +14,7 @@ namespace {
 
 const QString Base = QStringLiteral("vexa/blm");
 
-// Collects every log line (and lets nothing through to stderr while active).
-class LogCapture
-{
-public:
-    struct Line
-    {
-        QtMsgType type;
-        QString text;
-    };
-    LogCapture()
-    {
-        s_lines.clear();
-        m_previous = qInstallMessageHandler(&LogCapture::handler);
-    }
-    ~LogCapture() { qInstallMessageHandler(m_previous); }
-    QStringList lines(QtMsgType type) const
-    {
-        QStringList out;
-        for (const Line& l : qAsConst(s_lines))
-            if (l.type == type)
-                out << l.text;
-        return out;
-    }
-    void clear() { s_lines.clear(); }
 
-private:
-    static void handler(QtMsgType type, const QMessageLogContext&, const QString& text)
-    {
-        s_lines.append({ type, text });
-    }
-    static QList<Line> s_lines;
-    QtMessageHandler m_previous;
-};
-QList<LogCapture::Line> LogCapture::s_lines;
 
 QString parseErrorOf(const QByteArray& payload)
 {
