@@ -200,12 +200,32 @@ private slots:
         GuiFixture f;
         f.gui->setDisplayOffMin(1);
         f.inject("vexa/board/power", QJsonObject{{"display", true}});
+        auto displayTimer = [&f]() -> QTimer* {
+            for (QTimer* t : f.gui->findChildren<QTimer*>())
+                if (t->isActive() && t->interval() == 60000)
+                    return t;
+            return nullptr;
+        };
+        // Both fault screens start the one-minute timer.
         f.setValidator("offline");
         QCOMPARE(f.gui->screen(), QString("OutOfOrder"));
-        // The fault screen starts the timer; a normal screen stops it and powers the display.
+        QVERIFY(displayTimer());
+        f.setValidator("out-of-service");
+        QCOMPARE(f.gui->screen(), QString("OutOfService"));
+        QTimer* timer = displayTimer();
+        QVERIFY(timer);
+        // When it runs out the display is switched off.
+        timer->start(10);
+        QTRY_COMPARE_WITH_TIMEOUT(f.countOn("vexa/board/power/set"), 1, 10000);
+        QCOMPARE(QJsonDocument::fromJson(f.transport->payloadsOn("vexa/board/power/set").last()).object(),
+                 (QJsonObject{{"display", false}}));
         f.inject("vexa/board/power", QJsonObject{{"display", false}});
+        // Back on a normal screen the timer is stopped and the display switched on again.
+        f.setValidator("offline");
+        QVERIFY(displayTimer());
         f.setValidator("online");
-        QCOMPARE(f.countOn("vexa/board/power/set"), 1);
+        QVERIFY(!displayTimer());
+        QCOMPARE(f.countOn("vexa/board/power/set"), 2);
         QCOMPARE(QJsonDocument::fromJson(f.transport->payloadsOn("vexa/board/power/set").last()).object(),
                  (QJsonObject{{"display", true}}));
     }
