@@ -4,13 +4,17 @@
 #
 #   scripts/screenshots.sh [OUT_DIR] [extra ticora-screenshots options...]
 #
-# OUT_DIR defaults to ./screenshots; pictures go to OUT_DIR/<locale>/<screen>.png.
-# BUILD_DIR (default ./build) names the build folder.
+# Pictures go to OUT_DIR/<locale>/<screen>.png; OUT_DIR defaults to
+# BUILD_DIR/screenshots. BUILD_DIR (default ./build) names the build folder.
+# The English set in docs/screenshots is a selection of OUT_DIR/en_IE.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-OUT=${1:-screenshots}
-shift || true
 BUILD_DIR=${BUILD_DIR:-build}
+OUT=$BUILD_DIR/screenshots
+if [ $# -gt 0 ] && [ "${1#-}" = "$1" ]; then
+  OUT=$1
+  shift
+fi
 
 if [ ! -d "$BUILD_DIR" ]; then
   cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
