@@ -79,7 +79,7 @@ public:
     // Runs the event loop for a while, so animations and timers run.
     static void settle(int msec);
 
-    // Tickets of every type, accepted; language "el" gives Greek product names.
+    // Tickets of every type, accepted; a Greek locale gives Greek product names.
     static QList<SampleTicket> validTickets(const QString& locale);
     // The same tickets refused as already validated (ids 103 and 207).
     static QList<SampleTicket> alreadyValidTickets(const QString& locale);
