@@ -1,0 +1,263 @@
+// ticora-screenshots: pictures of every passenger screen, in each language,
+// taken from the real GUI manager and QML while a script plays the sibling
+// services (validator states, scanned tickets, card retries, the ignition).
+//
+//   ticora-screenshots [--out DIR] [--lang en_IE,el_GR] [--only TEXT] [--verbose]
+//
+// Writes DIR/<locale>/<screen>.png. Run it under Xvfb (scripts/screenshots.sh):
+// the offscreen platform's software renderer draws no shader effects, so the
+// recoloured symbols would be missing.
+
+#include "GUIManager.h"
+#include "InputMethod.h"
+#include "Logger.h"
+#include "ScriptedDevice.h"
+
+#include <QCommandLineParser>
+#include <QDeadlineTimer>
+#include <QDebug>
+#include <QDir>
+#include <QFont>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QImage>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QScreen>
+
+namespace {
+
+QStringList g_qmlWarnings;
+QtMessageHandler g_previousHandler = nullptr;
+bool g_verbose = false;
+
+// The QML's own faults are worth seeing even when the program's log is off.
+void collectWarnings(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    const bool fromQml = text.contains(QLatin1String("qrc:/qml")) ||
+                         (qstrcmp(context.category, "qml") == 0 && !text.startsWith(QLatin1String("[QML]")));
+    if (type >= QtWarningMsg && type != QtInfoMsg && fromQml) {
+        g_qmlWarnings << text;
+        fprintf(stderr, "[Screenshots] QML warning: %s\n", qPrintable(text));
+    }
+    if (g_verbose && g_previousHandler)
+        g_previousHandler(type, context, text);
+}
+
+class Photographer
+{
+public:
+    Photographer(ScriptedDevice& device, const QString& folder, const QString& only)
+        : m_device(device), m_folder(folder), m_only(only)
+    {
+    }
+
+    bool failed() const { return m_failed; }
+    int taken() const { return m_taken; }
+
+    // The two single-animation pages are chosen by the QML alone, as their
+    // switch buttons do; the GUI manager stays on the scan prompt meanwhile.
+    void shootQmlPage(const QString& file, const QString& page)
+    {
+        if (!wanted(file))
+            return;
+        QQuickWindow* window = m_device.window();
+        window->setProperty("currentScreen", page);
+        ScriptedDevice::settle(900);
+        if (m_device.shownScreen() != page) {
+            fail(file, QStringLiteral("the window shows %1, not %2").arg(m_device.shownScreen(), page));
+            return;
+        }
+        save(file);
+        window->setProperty("currentScreen", m_device.gui().screen());
+    }
+
+    // Pictures the window once it shows the screen the GUI manager was driven to.
+    void shoot(const QString& file, const QString& screen, int settleMsec = 600)
+    {
+        if (!wanted(file))
+            return;
+        if (!m_device.waitForScreen(screen)) {
+            fail(file, QStringLiteral("expected screen %1, the window shows %2 (manager: %3)")
+                           .arg(screen, m_device.shownScreen(), m_device.gui().screen()));
+            return;
+        }
+        ScriptedDevice::settle(settleMsec);
+        if (m_device.gui().screen() != screen) {
+            fail(file, QStringLiteral("the screen changed to %1 while settling").arg(m_device.gui().screen()));
+            return;
+        }
+        save(file);
+    }
+
+    // The scan prompt animates on its own: wait for the wanted mode and frame.
+    void shootScanFrame(const QString& file, int mode, int frame)
+    {
+        if (!wanted(file))
+            return;
+        if (!m_device.waitForScreen(QStringLiteral("ScanScreens"))) {
+            fail(file, QStringLiteral("the scan prompt is not shown"));
+            return;
+        }
+        QQuickItem* page = m_device.screenItem(QStringLiteral("ScanScreens"));
+        if (!page) {
+            fail(file, QStringLiteral("no scan prompt page"));
+            return;
+        }
+        QDeadlineTimer deadline(20000);
+        while (!(page->property("mode").toInt() == mode && page->property("frame").toInt() == frame)) {
+            if (deadline.hasExpired()) {
+                fail(file, QStringLiteral("the animation never reached mode %1 frame %2").arg(mode).arg(frame));
+                return;
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        // grabWindow() renders the scene as it stands now, before the next tick.
+        save(file);
+    }
+
+private:
+    bool wanted(const QString& file) const { return m_only.isEmpty() || file.contains(m_only); }
+
+    void fail(const QString& file, const QString& why)
+    {
+        qCritical().noquote().nospace() << "[Screenshots] ERROR: " << file << ": " << why;
+        m_failed = true;
+    }
+
+    void save(const QString& file)
+    {
+        QQuickWindow* window = m_device.window();
+        QImage image = window->grabWindow();
+        if (image.isNull())
+            image = window->screen()->grabWindow(window->winId()).toImage();
+        const QString path = m_folder + QLatin1Char('/') + file + QStringLiteral(".png");
+        if (image.isNull() || !image.save(path)) {
+            fail(file, QStringLiteral("could not write %1").arg(path));
+            return;
+        }
+        ++m_taken;
+        fprintf(stdout, "%s\n", qPrintable(path));
+        fflush(stdout);
+    }
+
+    ScriptedDevice& m_device;
+    QString m_folder;
+    QString m_only;
+    bool m_failed = false;
+    int m_taken = 0;
+};
+
+// One language: a new unit without a serial number is switched on, gets its
+// serial number, and then meets every situation a passenger can see.
+bool photograph(const QString& locale, const QString& outDir, const QString& only, int& taken)
+{
+    const QString folder = outDir + QLatin1Char('/') + locale;
+    if (!QDir().mkpath(folder)) {
+        qCritical().noquote().nospace() << "[Screenshots] ERROR: cannot create " << folder;
+        return false;
+    }
+    ScriptedDevice device(locale);
+    if (!device.load()) {
+        qCritical().noquote().nospace() << "[Screenshots] ERROR: main.qml did not load";
+        return false;
+    }
+    Photographer camera(device, folder, only);
+    // The first frames of a new window come late under Xvfb.
+    ScriptedDevice::settle(1500);
+    camera.shoot(QStringLiteral("busy"), QStringLiteral("Busy"));
+
+    device.setIgnition(true);
+    camera.shoot(QStringLiteral("initpage"), QStringLiteral("InitPage"));
+
+    device.setValidator(QStringLiteral("init"));
+    device.gui().saveDeviceIdRequest(QStringLiteral("K12345678"));
+    camera.shoot(QStringLiteral("busy-please-wait"), QStringLiteral("Busy"));
+
+    device.setValidator(QStringLiteral("online"));
+    camera.shootScanFrame(QStringLiteral("scanscreens-card"), 0, 3);
+    camera.shootScanFrame(QStringLiteral("scanscreens-ticket"), 1, 4);
+
+    camera.shootQmlPage(QStringLiteral("scancard"), QStringLiteral("ScanCard"));
+    camera.shootQmlPage(QStringLiteral("scanbarcode"), QStringLiteral("ScanBarcode"));
+
+    const QList<QList<SampleTicket>> groups{ScriptedDevice::validTickets(locale),
+                                            ScriptedDevice::alreadyValidTickets(locale),
+                                            ScriptedDevice::invalidTickets(locale)};
+    for (const auto& group : groups) {
+        for (const SampleTicket& ticket : group) {
+            device.scan(ticket);
+            camera.shoot(ticket.name, ticket.screen);
+        }
+    }
+
+    device.cardRetry();
+    camera.shoot(QStringLiteral("retry"), QStringLiteral("Retry"));
+
+    device.setValidator(QStringLiteral("out-of-service"));
+    camera.shoot(QStringLiteral("outofservice"), QStringLiteral("OutOfService"));
+
+    device.setValidator(QStringLiteral("no-rfid"));
+    camera.shoot(QStringLiteral("outoforder"), QStringLiteral("OutOfOrder"));
+
+    device.gui().setShowErrorDesc(true);
+    device.setValidator(QStringLiteral("offline"));
+    camera.shoot(QStringLiteral("outoforder-described"), QStringLiteral("OutOfOrder"));
+    device.gui().setShowErrorDesc(false);
+
+    device.setValidator(QStringLiteral("online"));
+    device.setIgnition(false);
+    camera.shoot(QStringLiteral("screensaver"), QStringLiteral("ScreenSaver"));
+    device.setIgnition(true);
+
+    device.gui().setMaintenanceScreen();
+    camera.shoot(QStringLiteral("login"), QStringLiteral("Login"));
+
+    taken += camera.taken();
+    return !camera.failed();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // As the program does: the keyboard's input method is read when the application starts.
+    qputenv("QT_IM_MODULE", chooseInputMethod(inputMethodPluginDirs()));
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Ticora"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TICORA_VERSION));
+    QCoreApplication::setOrganizationName(QStringLiteral("vexa"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Pictures of every passenger screen in each language."));
+    parser.addHelpOption();
+    const QCommandLineOption outOption(QStringLiteral("out"), QStringLiteral("Folder for the pictures."),
+                                       QStringLiteral("dir"), QStringLiteral("screenshots"));
+    const QCommandLineOption langOption(QStringLiteral("lang"), QStringLiteral("Comma-separated locales."),
+                                        QStringLiteral("locales"), QStringLiteral("en_IE,el_GR"));
+    const QCommandLineOption onlyOption(QStringLiteral("only"),
+                                        QStringLiteral("Only the pictures whose name contains this text."),
+                                        QStringLiteral("text"));
+    const QCommandLineOption verboseOption(QStringLiteral("verbose"), QStringLiteral("Show the program's log."));
+    parser.addOptions({outOption, langOption, onlyOption, verboseOption});
+    parser.process(app);
+    g_verbose = parser.isSet(verboseOption);
+
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        qWarning().noquote() << "[Screenshots] WARN: the offscreen platform draws no recoloured symbols; use Xvfb";
+
+    QFontDatabase::addApplicationFont(QStringLiteral(":/qml/fonts/DejaVuSans.ttf"));
+    QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
+
+    // The program's logger installs its handler when first used; ours goes in front of it.
+    manager::Logger::instance();
+    g_previousHandler = qInstallMessageHandler(collectWarnings);
+
+    bool ok = true;
+    int taken = 0;
+    for (const QString& locale : parser.value(langOption).split(QLatin1Char(','), Qt::SkipEmptyParts))
+        ok = photograph(locale.trimmed(), parser.value(outOption), parser.value(onlyOption), taken) && ok;
+    fprintf(stderr, "[Screenshots] %d pictures, %d QML warnings\n", taken, int(g_qmlWarnings.size()));
+    return ok && g_qmlWarnings.isEmpty() ? 0 : 1;
+}
