@@ -55,12 +55,18 @@ cmake --build build -j"${JOBS:-$(nproc)}" --target ticora ticora-sim
 mkdir -p "$WORK"
 
 # --- stop everything this script started, however it ends ----------------------------
-# Every background program runs in a session (and process group) of its own, so Ctrl-C
-# reaches only the simulator and this script, and the group is what gets stopped.
+# Every background program but the simulator runs in a session (and process group) of
+# its own, so Ctrl-C reaches only the simulator and this script, and the group is what
+# gets stopped.
+SIM_PID=""
 GROUPS_STARTED=()
 cleanup() {
   trap - INT TERM EXIT
   local pid i
+  if [ -n "${SIM_PID:-}" ]; then
+    kill -TERM "$SIM_PID" 2>/dev/null || true
+    wait "$SIM_PID" 2>/dev/null || true
+  fi
   for ((i = ${#GROUPS_STARTED[@]} - 1; i >= 0; i--)); do
     kill -TERM -- "-${GROUPS_STARTED[i]}" 2>/dev/null || true
   done
@@ -201,5 +207,12 @@ done
 [ "$RECORD" = 1 ] && echo "demo: screenshots go to $SHOTS"
 echo "demo: simulator commands below (help lists them); Ctrl-C or quit stops everything"
 
-# --- the simulator, in the foreground: its input is this terminal ----------------------
-"$SIM" -H 127.0.0.1 -P "$PORT" || true
+# --- the simulator: its input is this terminal -----------------------------------------
+# It stays in this script's process group, which the terminal keeps in the foreground,
+# so it reads what is typed here. Started in the background and waited for, so that
+# Ctrl-C or a TERM sent to this script runs the clean-up at once; the explicit <&0
+# keeps its standard input from being replaced by /dev/null.
+"$SIM" -H 127.0.0.1 -P "$PORT" <&0 &
+SIM_PID=$!
+wait "$SIM_PID" || true
+SIM_PID=""
