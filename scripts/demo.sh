@@ -10,28 +10,23 @@ set -euo pipefail
 
 usage() {
   cat <<'EOF'
-Usage: scripts/demo.sh [--headless] [--vnc [PORT]] [--locale el_GR|en_US] [-- TICORA-OPTIONS...]
+Usage: scripts/demo.sh [--headless] [--locale en_US|el_GR] [-- TICORA-OPTIONS...]
 
   --headless      run under Xvfb even when a display is available
-  --vnc [PORT]    serve the panel over VNC on 127.0.0.1:PORT (5900) instead of a window
   --locale LOC    language of the panel (en_US; el_GR is the device's default)
   -- ...          passed on to ticora (for example -v 4)
 
-Without a display (no DISPLAY or WAYLAND_DISPLAY), and with --headless or --vnc, a
-screenshot of every screen the panel shows is saved into work/screenshots/.
+Without a display (no DISPLAY or WAYLAND_DISPLAY), and with --headless, the panel runs
+under Xvfb and a screenshot of every screen it shows is saved into work/screenshots/.
 EOF
 }
 
-VNC_PORT=""
 HEADLESS=0
 LOCALE=en_US
 TICORA_ARGS=()
 while [ $# -gt 0 ]; do
   case $1 in
     --headless) HEADLESS=1 ;;
-    --vnc)
-      VNC_PORT=5900
-      if [[ ${2:-} =~ ^[0-9]+$ ]]; then VNC_PORT=$2; shift; fi ;;
     --locale)
       [ $# -ge 2 ] || { usage >&2; exit 2; }
       LOCALE=$2; shift ;;
@@ -97,15 +92,8 @@ listening() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 # --- the display ------------------------------------------------------------------------
 QPA_ENV=()
 RECORD=0
-if [ -n "$VNC_PORT" ]; then
-  if listening "$VNC_PORT"; then
-    echo "demo: port $VNC_PORT is taken; choose another with --vnc PORT" >&2
-    exit 1
-  fi
-  # The VNC platform draws in software only.
-  QPA_ENV=(QT_QPA_PLATFORM="vnc:size=480x800:addr=127.0.0.1:port=$VNC_PORT" QT_QUICK_BACKEND=software)
-  RECORD=1
-elif [ "$HEADLESS" = 1 ] || { [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; }; then
+# No VNC option: Qt 5.15's VNC platform listens on every interface, not only loopback.
+if [ "$HEADLESS" = 1 ] || { [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; }; then
   # Xvfb picks a free display number itself and writes it to the descriptor when ready.
   rm -f "$WORK/xvfb.display"
   start_group Xvfb -displayfd 3 -screen 0 480x800x24 -nolisten tcp \
@@ -203,7 +191,6 @@ for _ in $(seq 300); do
   fi
   sleep 0.1
 done
-[ -n "$VNC_PORT" ] && echo "demo: the panel is served over VNC on 127.0.0.1:$VNC_PORT"
 [ "$RECORD" = 1 ] && echo "demo: screenshots go to $SHOTS"
 echo "demo: simulator commands below (help lists them); Ctrl-C or quit stops everything"
 
