@@ -12,7 +12,9 @@
 const char* const ScreenRecorder::EnvironmentVariable = "TICORA_SCREENSHOT_DIR";
 
 ScreenRecorder::ScreenRecorder(GUIManager& manager, const QString& directory, QObject* parent)
-    : QObject(parent), m_manager(manager), m_dir(directory)
+    : QObject(parent)
+    , m_manager(manager)
+    , m_dir(directory)
 {
     if (!m_dir.mkpath(QStringLiteral(".")))
         REC_LOG(qWarning) << "WARN: Cannot create the screenshot folder : " << m_dir.absolutePath();

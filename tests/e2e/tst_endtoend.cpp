@@ -118,10 +118,7 @@ class TestEndToEnd : public QObject
     }
 
     // Every passenger step begins on the scan screen; a result screen times out to it.
-    void waitForScanScreen()
-    {
-        QTRY_COMPARE_WITH_TIMEOUT(currentScreen(), QStringLiteral("ScanScreens"), kTimeout);
-    }
+    void waitForScanScreen() { QTRY_COMPARE_WITH_TIMEOUT(currentScreen(), QStringLiteral("ScanScreens"), kTimeout); }
 
     // One passenger outcome: the sound is requested and the screen shown, then the
     // panel returns to scanning on its own.
@@ -133,7 +130,7 @@ class TestEndToEnd : public QObject
         send(command);
         QTRY_VERIFY_WITH_TIMEOUT(screenShownSince(screens, screen), kTimeout);
         QTRY_VERIFY_WITH_TIMEOUT(!soundsSince(requests).isEmpty(), kTimeout);
-        QCOMPARE(soundsSince(requests), QStringList{ sound });
+        QCOMPARE(soundsSince(requests), QStringList { sound });
         // Nothing in between: the outcome is the first screen after the tap.
         QCOMPARE(m_screens.mid(screens).first(), screen);
         waitForScanScreen();
@@ -150,9 +147,10 @@ class TestEndToEnd : public QObject
     // The recorder logs each picture it saves.
     void waitForShot(int mark, const QString& screen)
     {
-        QTRY_VERIFY_WITH_TIMEOUT(ticoraLoggedSince(mark, QStringLiteral("[ScreenRecorder] Screenshot of ") + screen
-                                                                 + QStringLiteral(" saved : ")),
-                                 kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            ticoraLoggedSince(
+                mark, QStringLiteral("[ScreenRecorder] Screenshot of ") + screen + QStringLiteral(" saved : ")),
+            kTimeout);
     }
 
 private slots:
@@ -183,8 +181,8 @@ private slots:
         m_sim.start(QStringLiteral(TICORA_SIM_BINARY), { "-H", m_broker->host(), "-P", port });
         QVERIFY(m_sim.waitForStarted(kTimeout));
         QTRY_VERIFY_WITH_TIMEOUT(m_simLines.contains(QStringLiteral("[Sim] Connected to broker; every service "
-                                                                     "publishes its state")),
-                                 kTimeout);
+                                                                    "publishes its state")),
+            kTimeout);
         // The validator starts up while the panel does.
         send("status init");
 
@@ -196,10 +194,11 @@ private slots:
         m_ticora.setWorkingDirectory(m_dir.path());
         m_ticora.setProcessChannelMode(QProcess::MergedChannels);
         connect(&m_ticora, &QProcess::readyReadStandardOutput, this, [this] {
-            splitLines(m_ticoraPending, m_ticora.readAllStandardOutput(), [this](const QString& l) { onTicoraLine(l); });
+            splitLines(
+                m_ticoraPending, m_ticora.readAllStandardOutput(), [this](const QString& l) { onTicoraLine(l); });
         });
-        m_ticora.start(QStringLiteral(TICORA_BINARY),
-                       { "-f", conf.fileName(), "-e", "-H", m_broker->host(), "-P", port });
+        m_ticora.start(
+            QStringLiteral(TICORA_BINARY), { "-f", conf.fileName(), "-e", "-H", m_broker->host(), "-P", port });
         QVERIFY(m_ticora.waitForStarted(kTimeout));
     }
 
@@ -239,8 +238,8 @@ private slots:
         // The board keeps power 60 s beyond the panel's own shutdown delay (120 s here).
         QTRY_VERIFY_WITH_TIMEOUT(requestedSince(0, QStringLiteral("vexa/board/config/set")), kTimeout);
         const QJsonObject config = requestsSince(0, QStringLiteral("vexa/board/config/set")).last().payload;
-        QCOMPARE(config.value(QStringLiteral("device")).toObject().value(QStringLiteral("delayShutdownFor")).toInt(),
-                 180);
+        QCOMPARE(
+            config.value(QStringLiteral("device")).toObject().value(QStringLiteral("delayShutdownFor")).toInt(), 180);
     }
 
     void validCard() { passenger("tap valid period", kValidSound, QStringLiteral("Valid")); }
@@ -303,15 +302,15 @@ private slots:
         send("ignition off");
         QTRY_COMPARE_WITH_TIMEOUT(currentScreen(), QStringLiteral("ScreenSaver"), kTimeout);
         QTRY_VERIFY_WITH_TIMEOUT(
-                ticoraLoggedSince(lines, QStringLiteral("[Inspector] Scheduling System shutdown in : 120 sec(s)")),
-                kTimeout);
+            ticoraLoggedSince(lines, QStringLiteral("[Inspector] Scheduling System shutdown in : 120 sec(s)")),
+            kTimeout);
         QVERIFY(!ticoraLoggedSince(lines, QStringLiteral("Aborting System shutdown")));
         waitForShot(lines, QStringLiteral("ScreenSaver"));
 
         lines = m_ticoraLines.size();
         send("ignition on");
-        QTRY_VERIFY_WITH_TIMEOUT(ticoraLoggedSince(lines, QStringLiteral("[Inspector] Aborting System shutdown")),
-                                 kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            ticoraLoggedSince(lines, QStringLiteral("[Inspector] Aborting System shutdown")), kTimeout);
         waitForScanScreen();
         waitForShot(lines, QStringLiteral("ScanScreens"));
     }
@@ -320,9 +319,9 @@ private slots:
     {
         const QDir shots(m_dir.filePath(QStringLiteral("shots")));
         // Result screens last 3 s, far longer than the recorder's settle delay.
-        for (const QString& screen : { QStringLiteral("Valid"), QStringLiteral("Invalid"), QStringLiteral("AlreadyValid"),
-                                       QStringLiteral("Retry"), QStringLiteral("OutOfService"), QStringLiteral("OutOfOrder"),
-                                       QStringLiteral("ScreenSaver"), QStringLiteral("ScanScreens") }) {
+        for (const QString& screen : { QStringLiteral("Valid"), QStringLiteral("Invalid"),
+                 QStringLiteral("AlreadyValid"), QStringLiteral("Retry"), QStringLiteral("OutOfService"),
+                 QStringLiteral("OutOfOrder"), QStringLiteral("ScreenSaver"), QStringLiteral("ScanScreens") }) {
             const QStringList found = shots.entryList({ QStringLiteral("*-") + screen + QStringLiteral(".png") });
             QVERIFY2(!found.isEmpty(), qPrintable(screen));
             const QImage image(shots.filePath(found.first()));
