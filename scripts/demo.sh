@@ -3,7 +3,7 @@
 # a private mosquitto broker on a free loopback port, ticora and the device simulator
 # against it, everything kept in ./work (nothing under /etc is touched).
 #
-# The simulator runs in the foreground: type its commands here (help, tap valid,
+# The simulator reads this terminal: type its commands here (help, tap valid,
 # tap refused 102, card retry, status no-rfid, ignition off ...). Ctrl-C or "quit"
 # stops everything this script started.
 set -euo pipefail
