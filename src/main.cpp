@@ -2,6 +2,7 @@
 #include "Config.h"
 #include "GUIManager.h"
 #include "InputMethod.h"
+#include "ScreenRecorder.h"
 
 #include <QFont>
 #include <QFontDatabase>
@@ -35,6 +36,7 @@ int main(int argc, char* argv[])
 
     auto* gui = new GUIManager(*config);
     gui->load();
+    ScreenRecorder::fromEnvironment(*gui);
 
     const int result = app->exec();
 
