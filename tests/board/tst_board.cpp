@@ -1,6 +1,5 @@
 #include "Board.h"
-#include "FakeTransport.h"
-#include "Recorders.h"
+#include "ClientFixture.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -11,36 +10,9 @@ namespace {
 
 const QString B = QStringLiteral("vexa/board");
 
-// A board client on a connected fake broker, with the start-up refresh cleared away.
-struct Fixture
-{
-    LogCapture log { QStringLiteral("[Board] ") };
-    FakeMqtt m { false };
-    Board board { m.client, B };
-    SignalLog signals_ { &board };
-
-    Fixture()
-    {
-        m.client.setRetryMillis(50);
-        m.client.connect();
-        reset();
-    }
-    void reset()
-    {
-        m.transport->published.clear();
-        log.clear();
-        signals_.clear();
-    }
-    void inject(const char* suffix, const QByteArray& payload)
-    {
-        m.transport->inject(B + QLatin1String(suffix), payload);
-    }
-    FakeTransport::Published only()
-    {
-        if (m.transport->published.size() != 1)
-            return {};
-        return m.transport->published.first();
-    }
+struct Fixture : ClientFixture<Board> {
+    Board& board = client;
+    Fixture() : ClientFixture(QStringLiteral("[Board] "), B) {}
 };
 
 const QByteArray fullStatus = R"({"service": true, "device": {"active": true, "ignition": false, "poleId": "P-17",

@@ -1,6 +1,5 @@
-#include "FakeTransport.h"
+#include "ClientFixture.h"
 #include "Inspector.h"
-#include "Recorders.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -12,30 +11,9 @@ namespace {
 
 const QString B = QStringLiteral("vexa/inspector");
 
-// An inspector client on a connected fake broker, with the start-up refresh cleared away.
-struct Fixture
-{
-    LogCapture log { QStringLiteral("[Inspector] ") };
-    FakeMqtt m { false };
-    Inspector inspector { m.client, B };
-    SignalLog signals_ { &inspector };
-
-    Fixture()
-    {
-        m.client.setRetryMillis(50);
-        m.client.connect();
-        reset();
-    }
-    void reset()
-    {
-        m.transport->published.clear();
-        log.clear();
-        signals_.clear();
-    }
-    void inject(const char* suffix, const QByteArray& payload)
-    {
-        m.transport->inject(B + QLatin1String(suffix), payload);
-    }
+struct Fixture : ClientFixture<Inspector> {
+    Inspector& inspector = client;
+    Fixture() : ClientFixture(QStringLiteral("[Inspector] "), B) {}
 };
 
 } // namespace

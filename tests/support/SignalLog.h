@@ -1,7 +1,5 @@
 #pragma once
 
-#include "LogCapture.h"
-
 #include <QList>
 #include <QMetaMethod>
 #include <QObject>
