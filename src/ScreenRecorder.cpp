@@ -39,28 +39,35 @@ ScreenRecorder* ScreenRecorder::fromEnvironment(GUIManager& manager)
     return new ScreenRecorder(manager, directory, &manager);
 }
 
-QQuickWindow* ScreenRecorder::window() const
+QQuickWindow* ScreenRecorder::mainWindow(GUIManager& manager)
 {
-    for (QObject* root : m_manager.engine().rootObjects())
+    for (QObject* root : manager.engine().rootObjects())
         if (auto* w = qobject_cast<QQuickWindow*>(root))
             return w;
     return nullptr;
 }
 
+QImage ScreenRecorder::grab(QQuickWindow* window)
+{
+    if (!window)
+        return QImage();
+    // The software renderer returns nothing here, but its window can be read back
+    // from the platform's screen (offscreen).
+    QImage image = window->grabWindow();
+    if (image.isNull() && window->screen())
+        image = window->screen()->grabWindow(window->winId()).toImage();
+    return image;
+}
+
 void ScreenRecorder::capture()
 {
     const QString screen = m_manager.screen().isEmpty() ? QStringLiteral("none") : m_manager.screen();
-    QQuickWindow* w = window();
+    QQuickWindow* w = mainWindow(m_manager);
     if (!w || !w->isExposed()) {
         REC_LOG(qWarning) << "WARN: No window to capture for screen : " << screen;
         return;
     }
-    // With OpenGL (Xvfb, a real display) the scene graph renders the picture; the
-    // software renderer returns nothing there, but its window can be read back from
-    // the platform's screen (offscreen, VNC).
-    QImage image = w->grabWindow();
-    if (image.isNull() && w->screen())
-        image = w->screen()->grabWindow(w->winId()).toImage();
+    const QImage image = grab(w);
     if (image.isNull()) {
         REC_LOG(qWarning) << "WARN: Could not grab the window for screen : " << screen;
         return;

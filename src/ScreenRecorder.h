@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDir>
+#include <QImage>
 #include <QObject>
 #include <QTimer>
 
@@ -23,6 +24,12 @@ public:
     // A recorder on the GUI manager when TICORA_SCREENSHOT_DIR names a folder, else null.
     static ScreenRecorder* fromEnvironment(GUIManager& manager);
 
+    // The main window the manager's QML created, or null before it is loaded.
+    static QQuickWindow* mainWindow(GUIManager& manager);
+    // A picture of the window as it stands: rendered by the scene graph with OpenGL,
+    // read back from the platform's screen with the software renderer.
+    static QImage grab(QQuickWindow* window);
+
     void setSettleMillis(int millis) { m_settle.setInterval(millis); }
     int shotCount() const { return m_sequence; }
 
@@ -33,8 +40,6 @@ private slots:
     void capture();
 
 private:
-    QQuickWindow* window() const;
-
     GUIManager& m_manager;
     QDir m_dir;
     QTimer m_settle;

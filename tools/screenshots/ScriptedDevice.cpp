@@ -1,5 +1,7 @@
 #include "ScriptedDevice.h"
 
+#include "ScreenRecorder.h"
+
 #include "Config.h"
 #include "GUIManager.h"
 
@@ -45,8 +47,7 @@ ScriptedDevice::~ScriptedDevice() = default;
 bool ScriptedDevice::load()
 {
     m_gui->load();
-    const auto roots = m_gui->engine().rootObjects();
-    m_window = roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow*>(roots.constFirst());
+    m_window = ScreenRecorder::mainWindow(*m_gui);
     return m_window != nullptr;
 }
 

@@ -11,6 +11,7 @@
 #include "GUIManager.h"
 #include "InputMethod.h"
 #include "Logger.h"
+#include "ScreenRecorder.h"
 #include "ScriptedDevice.h"
 
 #include <QCommandLineParser>
@@ -127,10 +128,7 @@ private:
 
     void save(const QString& file)
     {
-        QQuickWindow* window = m_device.window();
-        QImage image = window->grabWindow();
-        if (image.isNull())
-            image = window->screen()->grabWindow(window->winId()).toImage();
+        const QImage image = ScreenRecorder::grab(m_device.window());
         const QString path = m_folder + QLatin1Char('/') + file + QStringLiteral(".png");
         if (image.isNull() || !image.save(path)) {
             fail(file, QStringLiteral("could not write %1").arg(path));
