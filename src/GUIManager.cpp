@@ -11,6 +11,7 @@
 #include "Inspector.h"
 #include "Logger.h"
 #include "Network.h"
+#include "ServiceClient.h"
 #include "SessionManager.h"
 #include "Transaction.h"
 #include "Update.h"
@@ -516,18 +517,18 @@ void GUIManager::subscribeToTopics()
 void GUIManager::publishInfo()
 {
     const QJsonObject info{{QStringLiteral("version"), QCoreApplication::applicationVersion()}};
-    m_mqtt->publish(QJsonDocument(info).toJson(QJsonDocument::Indented), baseTopic() + QStringLiteral("/info"));
+    m_mqtt->publish(manager::ServiceClient::toIndentedJson(info), baseTopic() + QStringLiteral("/info"));
 }
 
 void GUIManager::publishStatus()
 {
     const QJsonObject status{{QStringLiteral("technician"), sessionActive()}, {QStringLiteral("service"), true}};
-    m_mqtt->publish(QJsonDocument(status).toJson(QJsonDocument::Indented), baseTopic() + QStringLiteral("/status"));
+    m_mqtt->publish(manager::ServiceClient::toIndentedJson(status), baseTopic() + QStringLiteral("/status"));
 }
 
 void GUIManager::publishConfig()
 {
-    m_mqtt->publish(QJsonDocument(m_config.toJson()).toJson(QJsonDocument::Indented),
+    m_mqtt->publish(manager::ServiceClient::toIndentedJson(m_config.toJson()),
                     baseTopic() + QStringLiteral("/config"));
 }
 
