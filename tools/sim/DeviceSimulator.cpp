@@ -1,5 +1,6 @@
 #include "DeviceSimulator.h"
 
+#include "Ethernet.h"
 #include "MqttClient.h"
 
 #include <QDateTime>
@@ -31,11 +32,8 @@ QByteArray compact(const QJsonObject& o) { return QJsonDocument(o).toJson(QJsonD
 
 QString utcStamp(const QDateTime& t) { return t.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ssZ")); }
 
-bool isIPv4(const QString& text)
-{
-    static const QRegularExpression re(QStringLiteral("^((25[0-5]|(2[0-4]|1\\d|[1-9]|)\\d)\\.?\\b){4}$"));
-    return re.match(text).hasMatch();
-}
+// The panel's own address check; the service also refuses an empty address.
+bool isIPv4(const QString& text) { return !text.isEmpty() && manager::Ethernet::isValidAddress(text); }
 
 // Reads an integer that a peer may send as a number or as text; false when it is neither.
 bool readInt(const QJsonValue& v, int& out)
