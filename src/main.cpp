@@ -12,8 +12,11 @@
 int main(int argc, char* argv[])
 {
     // Read by the platform when the application object is created. Qt's own virtual
-    // keyboard stands in where the device's plug-in is not installed.
-    const QByteArray inputMethod = chooseInputMethod(inputMethodPluginDirs());
+    // keyboard stands in where the device's plug-in is not installed; the service's
+    // environment file may name one (TICORA_IM_MODULE).
+    QByteArray inputMethod = qgetenv("TICORA_IM_MODULE");
+    if (inputMethod.isEmpty())
+        inputMethod = chooseInputMethod(inputMethodPluginDirs());
     qputenv("QT_IM_MODULE", inputMethod);
 
     auto* app = new QGuiApplication(argc, argv);
@@ -34,7 +37,11 @@ int main(int argc, char* argv[])
 
     qInfo().noquote().nospace() << "Input method : " << QString::fromLatin1(inputMethod);
 
-    auto* gui = new GUIManager(*config);
+    // An installed program's folder is read-only: the service keeps the event log in
+    // its state folder.
+    GUIManager::Options options;
+    options.eventLogPath = qEnvironmentVariable("TICORA_EVENT_LOG");
+    auto* gui = new GUIManager(*config, options);
     gui->load();
     ScreenRecorder::fromEnvironment(*gui);
 
