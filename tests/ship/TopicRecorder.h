@@ -8,13 +8,14 @@
 #include <QPair>
 
 // A client on a private broker that keeps every message it receives, in order.
-struct TopicRecorder {
+struct TopicRecorder
+{
     manager::MqttClient client;
     QList<QPair<QString, QByteArray>> messages;
     bool up = false;
 
-    TopicRecorder(quint16 port, const QString& filter, const QString& user = QString(),
-                  const QString& password = QString())
+    TopicRecorder(
+        quint16 port, const QString& filter, const QString& user = QString(), const QString& password = QString())
     {
         client.setHostname(QStringLiteral("127.0.0.1"));
         client.setPort(port);
@@ -23,10 +24,10 @@ struct TopicRecorder {
         client.setRetryMillis(500);
         client.setClientId(QStringLiteral("recorder_%1").arg(quintptr(this)));
         QObject::connect(&client, &manager::MqttClient::connected, [this] { up = true; });
-        QObject::connect(&client, &manager::MqttClient::received,
-                         [this](const QByteArray& data, const QByteArray& from) {
-                             messages.append({QString::fromUtf8(from), data});
-                         });
+        QObject::connect(
+            &client, &manager::MqttClient::received, [this](const QByteArray& data, const QByteArray& from) {
+                messages.append({ QString::fromUtf8(from), data });
+            });
         client.subscribe(filter, 1);
         client.connect();
     }

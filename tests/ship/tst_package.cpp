@@ -12,7 +12,8 @@
 namespace {
 const int kTimeout = 30000;
 
-struct Run {
+struct Run
+{
     int code = -1;
     QByteArray out;
 };
@@ -50,31 +51,31 @@ private slots:
             QSKIP("dpkg-deb and dpkg-shlibdeps (dpkg-dev) are needed");
         const QString out = m_dir.filePath(QStringLiteral("out"));
         const Run cpack = run(QStringLiteral(TICORA_CPACK),
-                              {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
-                               QStringLiteral(TICORA_BUILD_DIR "/CPackConfig.cmake"), QStringLiteral("-B"), out},
-                              QStringLiteral(TICORA_BUILD_DIR));
+            { QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
+                QStringLiteral(TICORA_BUILD_DIR "/CPackConfig.cmake"), QStringLiteral("-B"), out },
+            QStringLiteral(TICORA_BUILD_DIR));
         QVERIFY2(cpack.code == 0, cpack.out.constData());
-        const QStringList debs = QDir(out).entryList({QStringLiteral("*.deb")}, QDir::Files);
+        const QStringList debs = QDir(out).entryList({ QStringLiteral("*.deb") }, QDir::Files);
         QCOMPARE(debs.size(), 1);
         const QString deb = QDir(out).filePath(debs.first());
 
         // Libraries come from the binaries; QML modules are loaded at run time and listed by hand.
-        const Run depends = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb, QStringLiteral("Depends")});
+        const Run depends = run(QStringLiteral("dpkg-deb"), { QStringLiteral("-f"), deb, QStringLiteral("Depends") });
         QCOMPARE(depends.code, 0);
-        for (const char* package : {"libmosquitto1", "libqt5quick5", "libqt5serialport5", "qml-module-qtquick-controls2",
-                                    "qml-module-qtgraphicaleffects", "qml-module-qtquick-layouts"})
+        for (const char* package : { "libmosquitto1", "libqt5quick5", "libqt5serialport5",
+                 "qml-module-qtquick-controls2", "qml-module-qtgraphicaleffects", "qml-module-qtquick-layouts" })
             QVERIFY2(depends.out.contains(package), depends.out.constData());
 
         m_root = m_dir.filePath(QStringLiteral("root"));
-        const Run unpack = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), deb, m_root});
+        const Run unpack = run(QStringLiteral("dpkg-deb"), { QStringLiteral("-x"), deb, m_root });
         QVERIFY2(unpack.code == 0, unpack.out.constData());
     }
 
     void layoutIsWhatTheServiceExpects()
     {
-        for (const char* path : {"/opt/vexa/ticora/Valid.wav", "/opt/vexa/ticora/Invalid.wav", "/usr/bin/ticora-sim",
-                                 "/usr/bin/ticora-fleet", "/etc/default/ticora", "/usr/share/ticora/gui.conf",
-                                 "/usr/share/doc/ticora/examples/ticora-bridge.conf"})
+        for (const char* path : { "/opt/vexa/ticora/Valid.wav", "/opt/vexa/ticora/Invalid.wav", "/usr/bin/ticora-sim",
+                 "/usr/bin/ticora-fleet", "/etc/default/ticora", "/usr/share/ticora/gui.conf",
+                 "/usr/share/doc/ticora/examples/ticora-bridge.conf" })
             QVERIFY2(QFile::exists(m_root + QLatin1String(path)), path);
         const QString unitPath = m_root + QStringLiteral("/usr/lib/systemd/system/ticora.service");
         QFile unit(QFile::exists(unitPath) ? unitPath : m_root + QStringLiteral("/lib/systemd/system/ticora.service"));
@@ -95,7 +96,7 @@ private slots:
     void unpackedProgramStartsHeadless()
     {
         const QString ticora = m_root + QStringLiteral("/usr/bin/ticora");
-        const Run version = run(ticora, {QStringLiteral("--version")});
+        const Run version = run(ticora, { QStringLiteral("--version") });
         QCOMPARE(version.code, 0);
         QCOMPARE(version.out.trimmed(), QByteArray("Ticora " TICORA_VERSION));
 
@@ -106,13 +107,14 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(watch.up, kTimeout);
         // Subscribed once our own message comes back.
         QTRY_VERIFY_WITH_TIMEOUT((watch.client.publish("{}", QStringLiteral("vexa/ui/probe")),
-                                  !watch.lastRaw(QStringLiteral("vexa/ui/probe")).isEmpty()),
-                                 kTimeout);
+                                     !watch.lastRaw(QStringLiteral("vexa/ui/probe")).isEmpty()),
+            kTimeout);
 
         // As the service unit starts it: a state folder seeded with the packaged settings.
         const QString state = m_dir.filePath(QStringLiteral("state"));
         QVERIFY(QDir().mkpath(state));
-        QVERIFY(QFile::copy(m_root + QStringLiteral("/usr/share/ticora/gui.conf"), state + QStringLiteral("/gui.conf")));
+        QVERIFY(
+            QFile::copy(m_root + QStringLiteral("/usr/share/ticora/gui.conf"), state + QStringLiteral("/gui.conf")));
         QProcess p;
         p.setWorkingDirectory(state);
         p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -121,12 +123,14 @@ private slots:
         env.insert(QStringLiteral("QT_QUICK_BACKEND"), QStringLiteral("software"));
         env.insert(QStringLiteral("TICORA_EVENT_LOG"), state + QStringLiteral("/events.ini"));
         p.setProcessEnvironment(env);
-        p.start(ticora, {QStringLiteral("-H"), QStringLiteral("127.0.0.1"), QStringLiteral("-P"),
-                         QString::number(broker.port())});
+        p.start(ticora,
+            { QStringLiteral("-H"), QStringLiteral("127.0.0.1"), QStringLiteral("-P"),
+                QString::number(broker.port()) });
         QVERIFY(p.waitForStarted(kTimeout));
 
-        QTRY_COMPARE_WITH_TIMEOUT(watch.last(QStringLiteral("vexa/ui/info")).value(QStringLiteral("version")).toString(),
-                                  QStringLiteral(TICORA_VERSION), kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            watch.last(QStringLiteral("vexa/ui/info")).value(QStringLiteral("version")).toString(),
+            QStringLiteral(TICORA_VERSION), kTimeout);
         // It runs on the packaged settings file, and keeps its event log beside it.
         QTRY_VERIFY_WITH_TIMEOUT(!watch.last(QStringLiteral("vexa/ui/config")).isEmpty(), kTimeout);
         const QJsonObject log = watch.last(QStringLiteral("vexa/ui/config")).value(QStringLiteral("log")).toObject();
@@ -149,13 +153,13 @@ private slots:
         QVERIFY(unit.open(QIODevice::ReadOnly));
         QString text = QString::fromUtf8(unit.readAll());
         text.replace(QRegularExpression(QStringLiteral("^ExecStart=(/\\S+)"), QRegularExpression::MultilineOption),
-                     QStringLiteral("ExecStart=") + m_root + QStringLiteral("\\1"));
+            QStringLiteral("ExecStart=") + m_root + QStringLiteral("\\1"));
         QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("verify"))));
         QFile copy(m_dir.filePath(QStringLiteral("verify/ticora.service")));
         QVERIFY(copy.open(QIODevice::WriteOnly));
         copy.write(text.toUtf8());
         copy.close();
-        const Run verify = run(analyze, {QStringLiteral("verify"), QStringLiteral("--man=no"), copy.fileName()});
+        const Run verify = run(analyze, { QStringLiteral("verify"), QStringLiteral("--man=no"), copy.fileName() });
         QVERIFY2(verify.code == 0, verify.out.constData());
     }
 };

@@ -7,24 +7,23 @@
 #include <QTimer>
 
 FleetView::FleetView(manager::MqttClient& mqtt, const QString& prefix, QObject* parent)
-    : QObject(parent),
-      m_mqtt(mqtt),
-      m_prefix(prefix),
-      m_probeTopic(QStringLiteral("%1/-/probe/%2").arg(prefix).arg(QCoreApplication::applicationPid()))
+    : QObject(parent)
+    , m_mqtt(mqtt)
+    , m_prefix(prefix)
+    , m_probeTopic(QStringLiteral("%1/-/probe/%2").arg(prefix).arg(QCoreApplication::applicationPid()))
 {
     QObject::connect(&m_mqtt, &manager::MqttClient::received, this, &FleetView::onReceived);
 }
 
 void FleetView::start()
 {
-    for (const char* suffix : {"info", "status", "config", "bridge"})
+    for (const char* suffix : { "info", "status", "config", "bridge" })
         m_mqtt.subscribe(QStringLiteral("%1/+/%2").arg(m_prefix, QLatin1String(suffix)), 1);
     m_mqtt.subscribe(m_probeTopic, 0);
     // The client renews subscriptions after its own `connected` listeners have run, so
     // the probe goes out one turn of the event loop later, behind them.
-    QObject::connect(&m_mqtt, &manager::MqttClient::connected, this, [this] {
-        QTimer::singleShot(0, this, [this] { m_mqtt.publish(QByteArrayLiteral("{}"), m_probeTopic); });
-    });
+    QObject::connect(&m_mqtt, &manager::MqttClient::connected, this,
+        [this] { QTimer::singleShot(0, this, [this] { m_mqtt.publish(QByteArrayLiteral("{}"), m_probeTopic); }); });
 }
 
 QString FleetView::topic(const QString& serial, const char* suffix) const
@@ -124,8 +123,8 @@ QStringList FleetView::lines() const
     QStringList out;
     for (auto it = m_units.cbegin(); it != m_units.cend(); ++it) {
         const Unit& u = it.value();
-        const QString seen = u.lastSeen.isValid() ? u.lastSeen.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                                                  : QStringLiteral("-");
+        const QString seen
+            = u.lastSeen.isValid() ? u.lastSeen.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QStringLiteral("-");
         out << QStringLiteral("%1 %2 %3 %4")
                    .arg(it.key(), -16)
                    .arg(u.status, -12)
@@ -153,7 +152,7 @@ bool FleetView::buildConfigChange(const QString& key, const QString& value, QJso
         typed = value;
     QJsonObject group;
     group.insert(parts.at(1), typed);
-    *change = QJsonObject{{parts.at(0), group}};
+    *change = QJsonObject { { parts.at(0), group } };
     return true;
 }
 

@@ -49,31 +49,31 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(QStringLiteral("The units bridged to the depot broker."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption host({QStringLiteral("H"), QStringLiteral("host")}, QStringLiteral("Depot broker host."),
-                                  QStringLiteral("host"), QStringLiteral("127.0.0.1"));
-    const QCommandLineOption port({QStringLiteral("P"), QStringLiteral("port")}, QStringLiteral("Depot broker port."),
-                                  QStringLiteral("port"), QStringLiteral("1883"));
-    const QCommandLineOption user({QStringLiteral("u"), QStringLiteral("username")}, QStringLiteral("User name."),
-                                  QStringLiteral("username"));
-    const QCommandLineOption password({QStringLiteral("p"), QStringLiteral("password")}, QStringLiteral("Password."),
-                                      QStringLiteral("password"));
+    const QCommandLineOption host({ QStringLiteral("H"), QStringLiteral("host") }, QStringLiteral("Depot broker host."),
+        QStringLiteral("host"), QStringLiteral("127.0.0.1"));
+    const QCommandLineOption port({ QStringLiteral("P"), QStringLiteral("port") }, QStringLiteral("Depot broker port."),
+        QStringLiteral("port"), QStringLiteral("1883"));
+    const QCommandLineOption user(
+        { QStringLiteral("u"), QStringLiteral("username") }, QStringLiteral("User name."), QStringLiteral("username"));
+    const QCommandLineOption password(
+        { QStringLiteral("p"), QStringLiteral("password") }, QStringLiteral("Password."), QStringLiteral("password"));
     const QCommandLineOption prefix(QStringLiteral("prefix"), QStringLiteral("Topic prefix of the bridged units."),
-                                    QStringLiteral("prefix"), QStringLiteral("fleet"));
+        QStringLiteral("prefix"), QStringLiteral("fleet"));
     const QCommandLineOption once(QStringLiteral("once"), QStringLiteral("Print the fleet once and exit."));
     const QCommandLineOption interval(QStringLiteral("interval"),
-                                      QStringLiteral("Seconds between status requests to every unit (live view)."),
-                                      QStringLiteral("seconds"), QStringLiteral("30"));
+        QStringLiteral("Seconds between status requests to every unit (live view)."), QStringLiteral("seconds"),
+        QStringLiteral("30"));
     const QCommandLineOption wait(QStringLiteral("wait"),
-                                  QStringLiteral("Seconds to wait for the units' answers (--once, --set)."),
-                                  QStringLiteral("seconds"), QStringLiteral("5"));
+        QStringLiteral("Seconds to wait for the units' answers (--once, --set)."), QStringLiteral("seconds"),
+        QStringLiteral("5"));
     const QCommandLineOption set(QStringLiteral("set"),
-                                 QStringLiteral("Change one setting: group/name=value (\"text\" in quotes stays text)."),
-                                 QStringLiteral("key=value"));
-    const QCommandLineOption unit(QStringLiteral("unit"), QStringLiteral("Serial number of the unit for --set."),
-                                  QStringLiteral("serial"));
-    const QCommandLineOption verbose({QStringLiteral("v"), QStringLiteral("verbose")},
-                                     QStringLiteral("Log the connection on stderr."));
-    parser.addOptions({host, port, user, password, prefix, once, interval, wait, set, unit, verbose});
+        QStringLiteral("Change one setting: group/name=value (\"text\" in quotes stays text)."),
+        QStringLiteral("key=value"));
+    const QCommandLineOption unit(
+        QStringLiteral("unit"), QStringLiteral("Serial number of the unit for --set."), QStringLiteral("serial"));
+    const QCommandLineOption verbose(
+        { QStringLiteral("v"), QStringLiteral("verbose") }, QStringLiteral("Log the connection on stderr."));
+    parser.addOptions({ host, port, user, password, prefix, once, interval, wait, set, unit, verbose });
     parser.process(app);
 
     manager::Logger* logger = manager::Logger::instance();
@@ -117,8 +117,8 @@ int main(int argc, char* argv[])
     deadline.setSingleShot(true);
     QObject::connect(&deadline, &QTimer::timeout, &app, [&] {
         if (!view.isReady()) {
-            std::fprintf(stderr, "ticora-fleet: no answer from the broker at %s:%u\n",
-                         qPrintable(parser.value(host)), brokerPort);
+            std::fprintf(stderr, "ticora-fleet: no answer from the broker at %s:%u\n", qPrintable(parser.value(host)),
+                brokerPort);
             app.exit(2);
         } else if (setting) {
             std::fprintf(stderr, "ticora-fleet: %s did not confirm the change\n", qPrintable(serial));
@@ -130,21 +130,23 @@ int main(int argc, char* argv[])
     });
 
     if (setting) {
-        const QString group = change.begin().key();
-        const QString name = change.begin().value().toObject().begin().key();
-        const QJsonValue wanted = change.begin().value().toObject().begin().value();
+        const QString group = change.keys().constFirst();
+        const QJsonObject members = change.value(group).toObject();
+        const QString name = members.keys().constFirst();
+        const QJsonValue wanted = members.value(name);
         QObject::connect(&view, &FleetView::ready, &app, [&] { view.sendConfigChange(serial, change); });
-        QObject::connect(&view, &FleetView::configReceived, &app, [&](const QString& from, const QJsonObject& config) {
-            if (from != serial)
-                return;
-            const QJsonValue now = config.value(group).toObject().value(name);
-            // The unit may hold the value as text ("5") or as a number.
-            if (now == wanted || now.toVariant().toString() == wanted.toVariant().toString()) {
-                std::printf("%s %s/%s=%s\n", qPrintable(serial), qPrintable(group), qPrintable(name),
-                            qPrintable(now.toVariant().toString()));
-                app.exit(0);
-            }
-        });
+        QObject::connect(&view, &FleetView::configReceived, &app,
+            [&app, serial, group, name, wanted](const QString& from, const QJsonObject& config) {
+                if (from != serial)
+                    return;
+                const QJsonValue now = config.value(group).toObject().value(name);
+                // The unit may hold the value as text ("5") or as a number.
+                if (now == wanted || now.toVariant().toString() == wanted.toVariant().toString()) {
+                    std::printf("%s %s/%s=%s\n", qPrintable(serial), qPrintable(group), qPrintable(name),
+                        qPrintable(now.toVariant().toString()));
+                    app.exit(0);
+                }
+            });
         deadline.start(waitMs);
     } else if (parser.isSet(once)) {
         QObject::connect(&view, &FleetView::changed, &app, [&] {
