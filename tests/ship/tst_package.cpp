@@ -16,19 +16,20 @@ struct Run
 {
     int code = -1;
     QByteArray out;
+    QByteArray err;
 };
 
 Run run(const QString& program, const QStringList& args, const QString& dir = QString(), int timeout = 600000)
 {
     QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
     if (!dir.isEmpty())
         p.setWorkingDirectory(dir);
     p.start(program, args);
     Run r;
     if (p.waitForStarted(kTimeout) && p.waitForFinished(timeout) && p.exitStatus() == QProcess::NormalExit)
         r.code = p.exitCode();
-    r.out = p.readAll();
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
     return r;
 }
 } // namespace
@@ -54,7 +55,7 @@ private slots:
             { QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
                 QStringLiteral(TICORA_BUILD_DIR "/CPackConfig.cmake"), QStringLiteral("-B"), out },
             QStringLiteral(TICORA_BUILD_DIR));
-        QVERIFY2(cpack.code == 0, cpack.out.constData());
+        QVERIFY2(cpack.code == 0, (cpack.out + cpack.err).constData());
         const QStringList debs = QDir(out).entryList({ QStringLiteral("*.deb") }, QDir::Files);
         QCOMPARE(debs.size(), 1);
         const QString deb = QDir(out).filePath(debs.first());
@@ -62,13 +63,13 @@ private slots:
         // Libraries come from the binaries; QML modules are loaded at run time and listed by hand.
         const Run depends = run(QStringLiteral("dpkg-deb"), { QStringLiteral("-f"), deb, QStringLiteral("Depends") });
         QCOMPARE(depends.code, 0);
-        for (const char* package : { "libmosquitto1", "libqt5quick5", "libqt5serialport5",
-                 "qml-module-qtquick-controls2", "qml-module-qtgraphicaleffects", "qml-module-qtquick-layouts" })
+        for (const char* package : { "libmosquitto1", "libqt5quick5", "qml-module-qtquick-controls2",
+                 "qml-module-qtgraphicaleffects", "qml-module-qtquick-layouts" })
             QVERIFY2(depends.out.contains(package), depends.out.constData());
 
         m_root = m_dir.filePath(QStringLiteral("root"));
         const Run unpack = run(QStringLiteral("dpkg-deb"), { QStringLiteral("-x"), deb, m_root });
-        QVERIFY2(unpack.code == 0, unpack.out.constData());
+        QVERIFY2(unpack.code == 0, unpack.err.constData());
     }
 
     void layoutIsWhatTheServiceExpects()
@@ -160,7 +161,9 @@ private slots:
         copy.write(text.toUtf8());
         copy.close();
         const Run verify = run(analyze, { QStringLiteral("verify"), QStringLiteral("--man=no"), copy.fileName() });
-        QVERIFY2(verify.code == 0, verify.out.constData());
+        // Directives it cannot parse are only warned about, with success.
+        QVERIFY2(
+            verify.code == 0 && (verify.out + verify.err).trimmed().isEmpty(), (verify.out + verify.err).constData());
     }
 };
 
