@@ -4,47 +4,40 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QList>
-#include <QPair>
+#include <QProcess>
 
-// A client on a private broker that keeps every message it receives, in order.
+// A client on a private broker that keeps the newest message of every topic.
 struct TopicRecorder
 {
     manager::MqttClient client;
-    QList<QPair<QString, QByteArray>> messages;
-    bool up = false;
+    QMap<QString, QByteArray> last;
+    int count = 0;
 
-    TopicRecorder(
-        quint16 port, const QString& filter, const QString& user = QString(), const QString& password = QString())
+    TopicRecorder(quint16 port, const QString& filter, const QString& user = {}, const QString& password = {})
     {
-        client.setHostname(QStringLiteral("127.0.0.1"));
         client.setPort(port);
         client.setUsername(user);
         client.setPassword(password);
-        client.setRetryMillis(500);
         client.setClientId(QStringLiteral("recorder_%1").arg(quintptr(this)));
-        QObject::connect(&client, &manager::MqttClient::connected, [this] { up = true; });
         QObject::connect(
             &client, &manager::MqttClient::received, [this](const QByteArray& data, const QByteArray& from) {
-                messages.append({ QString::fromUtf8(from), data });
+                last[QString::fromUtf8(from)] = data;
+                ++count;
             });
         client.subscribe(filter, 1);
         client.connect();
     }
-
-    // The newest message on a topic as a JSON object (empty if none).
-    QJsonObject last(const QString& topic) const
-    {
-        for (int i = messages.size() - 1; i >= 0; --i)
-            if (messages.at(i).first == topic)
-                return QJsonDocument::fromJson(messages.at(i).second).object();
-        return {};
-    }
-    QByteArray lastRaw(const QString& topic) const
-    {
-        for (int i = messages.size() - 1; i >= 0; --i)
-            if (messages.at(i).first == topic)
-                return messages.at(i).second;
-        return {};
-    }
+    QJsonObject json(const QString& topic) const { return QJsonDocument::fromJson(last.value(topic)).object(); }
 };
+
+// The panel as the service starts it: in its state folder, headless, event log beside its settings.
+inline void startTicora(QProcess& p, const QString& program, const QString& state, quint16 port)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TICORA_EVENT_LOG"), state + QStringLiteral("/events.ini"));
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(state);
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start(
+        program, { QStringLiteral("-H"), QStringLiteral("127.0.0.1"), QStringLiteral("-P"), QString::number(port) });
+}
