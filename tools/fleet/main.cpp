@@ -71,15 +71,15 @@ int main(int argc, char* argv[])
         QStringLiteral("key=value"));
     const QCommandLineOption unit(
         QStringLiteral("unit"), QStringLiteral("Serial number of the unit for --set."), QStringLiteral("serial"));
-    const QCommandLineOption verbose(
-        { QStringLiteral("v"), QStringLiteral("verbose") }, QStringLiteral("Log the connection on stderr."));
-    parser.addOptions({ host, port, user, password, prefix, once, interval, wait, set, unit, verbose });
+    const QCommandLineOption debug(
+        { QStringLiteral("d"), QStringLiteral("debug") }, QStringLiteral("Log the connection on stderr."));
+    parser.addOptions({ host, port, user, password, prefix, once, interval, wait, set, unit, debug });
     parser.process(app);
 
     manager::Logger* logger = manager::Logger::instance();
     logger->setSyslog(false);
     logger->setStderr(true);
-    logger->setLevel(parser.isSet(verbose) ? manager::Logger::DEBUG : manager::Logger::ERROR);
+    logger->setLevel(parser.isSet(debug) ? manager::Logger::DEBUG : manager::Logger::ERROR);
 
     bool portOk = false;
     const unsigned brokerPort = parser.value(port).toUInt(&portOk);
