@@ -78,6 +78,7 @@ void FleetView::onReceived(const QByteArray& data, const QByteArray& from)
         return;
     const QString& serial = parts.at(0);
     const QString& what = parts.at(1);
+    const bool known = m_units.contains(serial);
     Unit& u = unit(serial);
 
     if (what == QLatin1String("bridge")) {
@@ -86,7 +87,8 @@ void FleetView::onReceived(const QByteArray& data, const QByteArray& from)
             u.status = QStringLiteral("unreachable");
         else if (u.status == QLatin1String("unreachable") || u.status == QLatin1String("unknown"))
             u.status = QStringLiteral("linked");
-        if (m_ready && data.trimmed() == "1")
+        // A unit whose link is back may have changed meanwhile (a new unit is asked anyway).
+        if (m_ready && known && data.trimmed() == "1")
             ask(serial);
         emit changed();
         return;
