@@ -1,3 +1,4 @@
+#include "../gui/GuiFixture.h"
 #include "Board.h"
 #include "Diagnostics.h"
 #include "FakeTransport.h"
@@ -6,6 +7,8 @@
 #include "QrCodeGenerator.h"
 #include "Validator.h"
 
+#include <QQmlContext>
+#include <QQmlExpression>
 #include <QtTest>
 
 #include <atomic>
@@ -99,6 +102,15 @@ class TestDiagnostics : public QObject
 {
     Q_OBJECT
 private slots:
+    // First: the variable is read once per process, by the first self-test built.
+    void deviceRootFromEnvironment()
+    {
+        qputenv("TICORA_DEVICE_ROOT", "/opt/fake");
+        const Diagnostics::Paths p = Diagnostics::Paths::device();
+        QCOMPARE((QStringList { p.usbDevices, p.sdCard, p.virtualPort, p.reportDir }),
+            (QStringList { "/opt/fake/sys/bus/usb/devices", "/opt/fake/dev/mmcblk1p1", "/opt/fake/tmp/vcom", "." }));
+    }
+
     void usbAndSdCard()
     {
         Rig r;
@@ -162,12 +174,13 @@ private slots:
         QCOMPARE(Diagnostics::autoSelectedPort("NONE", { "NONE", "ttyS0" }), QStringLiteral("NONE"));
     }
 
-    void deviceRootFromEnvironment()
+    // The manager builds it before reading the device id, so it must follow the id.
+    void onTheGuiManager()
     {
-        qputenv("TICORA_DEVICE_ROOT", "/opt/fake");
-        const Diagnostics::Paths p = Diagnostics::Paths::device();
-        QCOMPARE((QStringList { p.usbDevices, p.sdCard, p.virtualPort, p.reportDir }),
-            (QStringList { "/opt/fake/sys/bus/usb/devices", "/opt/fake/dev/mmcblk1p1", "/opt/fake/tmp/vcom", "." }));
+        GuiFixture f(QStringLiteral("K12345678"));
+        QQmlExpression qml(f.gui->engine().rootContext(), nullptr, "manager.diagnostics.serialPort");
+        QCOMPARE(qml.evaluate(), QVariant(QStringLiteral("NONE")));
+        QVERIFY(f.gui->diagnostics()->summary(QDateTime::currentDateTime()).startsWith("K12345678;"));
     }
 
     void report()
