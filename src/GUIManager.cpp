@@ -4,6 +4,7 @@
 #include "Clock.h"
 #include "Config.h"
 #include "Connection.h"
+#include "Diagnostics.h"
 #include "Ethernet.h"
 #include "EventManager.h"
 #include "Event.h"
@@ -68,6 +69,7 @@ GUIManager::GUIManager(Config& config, const Options& options, QObject* parent)
     m_session = new SessionManager(m_config, this);
     m_eventLog = options.eventLogPath.isEmpty() ? new EventManager(m_config, this)
                                                 : new EventManager(m_config, options.eventLogPath, this);
+    m_diagnostics = new Diagnostics(m_deviceId, *m_board, *m_network, *m_validator, this);
 
     loadDeviceId();
     initLog();
@@ -82,6 +84,7 @@ GUIManager::~GUIManager()
     // The QML goes first, so no binding runs against a half-destroyed manager; then the
     // members in reverse order of construction.
     delete m_engine;
+    delete m_diagnostics;
     delete m_eventLog;
     delete m_session;
     delete m_displayOffTimer;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Diagnostics.h"
 #include "MqttClient.h"
 
 #include <QColor>
@@ -45,6 +46,7 @@ class GUIManager : public QObject
     Q_PROPERTY(int shutdownDelaySec READ shutdownDelaySec WRITE setShutdownDelaySec NOTIFY shutdownDelaySecChanged)
     Q_PROPERTY(QColor screenSaverBg READ screenSaverBg NOTIFY screenSaverBgChanged)
     Q_PROPERTY(QString screenSaverImg READ screenSaverImg NOTIFY screenSaverImgChanged)
+    Q_PROPERTY(Diagnostics* diagnostics READ diagnostics NOTIFY diagnosticsChanged)
     Q_PROPERTY(manager::Update* update READ update NOTIFY updateChanged)
     Q_PROPERTY(manager::Clock* clock READ clock NOTIFY clockChanged)
     Q_PROPERTY(int animSwitchSec READ animSwitchSec WRITE setAnimSwitchSec NOTIFY animSwitchSecChanged)
@@ -78,6 +80,7 @@ public:
     QColor screenSaverBg() const;
     QString screenSaverImg() const;
     int animSwitchSec() const;
+    Diagnostics* diagnostics() const { return m_diagnostics; }
     manager::Update* update() const { return m_update; }
     manager::Clock* clock() const { return m_clock; }
 
@@ -192,6 +195,7 @@ private:
     QTimer* m_displayOffTimer;
     SessionManager* m_session;
     EventManager* m_eventLog;
+    Diagnostics* m_diagnostics;
 
     QVariantMap m_transaction;
     QList<QMetaObject::Connection> m_mqttConnections;
