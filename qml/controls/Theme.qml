@@ -21,6 +21,17 @@ QtObject {
     readonly property color keyLight: "#D6D6D6"
     readonly property color keyDark: "#787878"
     readonly property color timeLight: "#70758e"
+    // Settings menu rows
+    readonly property color rowText: "#e7e7e7"
+    readonly property color rowTop: "#333"
+    readonly property color rowPressedTop: "#222"
+    readonly property color rowBottom: "#222"
+    readonly property color rowTopLine: "#444"
+    readonly property color rowBottomLine: "#000"
+    // Status colours of the settings pages
+    readonly property color statusGood: "#4caf50"
+    readonly property color statusWarn: "#ffc107"
+    readonly property color statusBad: "#f44336"
 
     // Fonts
     readonly property string fontFamily: "DejaVu Sans"
@@ -45,6 +56,8 @@ QtObject {
     readonly property int symbolSize: 250
     readonly property int faultSymbolSize: 300
     readonly property int keyboardHeight: 250
+    readonly property int settingsBarHeight: 70
+    readonly property int settingsTitlePixels: 28
 
     // Durations (ms)
     readonly property int frameInterval: 300
