@@ -118,7 +118,7 @@ Item {
             compare(network.ethernet.method, "manual")
             mouseClick(item(stack.currentItem, "backButton"))
             tryCompare(stack, "depth", 1)
-            compare(network.ethernet.method, "auto")
+            tryCompare(network.ethernet, "method", "auto")
 
             // The same when the settings page pops it (header back, log-out).
             ethernetConfig("manual")
@@ -127,7 +127,7 @@ Item {
             compare(network.ethernet.method, "auto")
             stack.pop(null, StackView.Immediate)
             compare(stack.depth, 1)
-            compare(network.ethernet.method, "manual")
+            tryCompare(network.ethernet, "method", "manual")
             compare(device.sent(ethernetTopic + "/config/set"), [])
         }
 
