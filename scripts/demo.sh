@@ -173,7 +173,10 @@ port=$PORT
 EOF
 
 # --- the panel ------------------------------------------------------------------------
-start_group env -C "$WORK" "${QPA_ENV[@]}" "$TICORA" -f gui.conf -e -H 127.0.0.1 -P "$PORT" \
+# The simulator's timedatectl answers the region page; the time zone it sets is kept
+# in work/timezone, the host's clock is never touched.
+start_group env -C "$WORK" "${QPA_ENV[@]}" PATH="$ROOT/tools/sim/bin:$PATH" \
+  TICORA_SIM_TIMEZONE_FILE="$WORK/timezone" "$TICORA" -f gui.conf -e -H 127.0.0.1 -P "$PORT" \
   "${TICORA_ARGS[@]}" >"$WORK/ticora.log" 2>&1
 TICORA_PID=$LAST_PID
 
