@@ -7,7 +7,6 @@
 #include "Update.h"
 
 #include <QQmlContext>
-#include <QQmlEngine>
 #include <QQuickStyle>
 #include <QTemporaryDir>
 #include <QtQuickTest>
@@ -18,19 +17,21 @@ class TechnicianManager : public MockManager
     Q_OBJECT
     Q_PROPERTY(manager::Update* update READ update CONSTANT)
 public:
-    explicit TechnicianManager(manager::Update* update) : m_update(update) {}
+    explicit TechnicianManager(manager::Update* update)
+        : m_update(update)
+    {
+    }
     manager::Update* update() const { return m_update; }
 
 private:
     manager::Update* m_update;
 };
 
-// The network, update and event log pages run against the real clients on a fake
-// broker connection: tests inject what the services say and read what was sent.
+// The real network, update and event log objects on a fake broker connection:
+// tests inject what the services say and read what the pages sent.
 class Device : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(QStringList warnings READ warnings NOTIFY warningsChanged)
 public:
     Device()
         : m_config(m_dir.filePath(QStringLiteral("gui.conf")), QVariantMap())
@@ -39,22 +40,16 @@ public:
         , m_events(m_config, m_dir.filePath(QStringLiteral("events.ini")))
         , m_manager(&m_update)
     {
-        s_self = this;
-        m_previous = qInstallMessageHandler(&Device::handler);
     }
-    ~Device() override { qInstallMessageHandler(m_previous); }
 
     void attach(QQmlEngine* engine)
     {
         m_manager.setEngine(engine);
         m_manager.reset();
-        QQmlContext* context = engine->rootContext();
-        context->setContextProperty(QStringLiteral("network"), &m_network);
-        context->setContextProperty(QStringLiteral("eventLogManager"), &m_events);
-        context->setContextProperty(QStringLiteral("device"), this);
+        engine->rootContext()->setContextProperty(QStringLiteral("network"), &m_network);
+        engine->rootContext()->setContextProperty(QStringLiteral("eventLogManager"), &m_events);
+        engine->rootContext()->setContextProperty(QStringLiteral("device"), this);
     }
-
-    QStringList warnings() const { return m_warnings; }
 
     Q_INVOKABLE void inject(const QString& topic, const QString& payload)
     {
@@ -67,35 +62,14 @@ public:
             out << QString::fromUtf8(payload);
         return out;
     }
-    Q_INVOKABLE void clear()
-    {
-        m_mqtt.transport->published.clear();
-        m_warnings.clear();
-        emit warningsChanged();
-    }
+    Q_INVOKABLE void clear() { m_mqtt.transport->published.clear(); }
     Q_INVOKABLE void pushEvent(const QString& name, int daysAgo)
     {
-        m_events.push(new Event(QStringLiteral("General"), name, QStringLiteral("Date : now"),
-                                QDateTime::currentDateTime().addDays(-daysAgo)));
+        m_events.push(
+            new Event(QStringLiteral("General"), name, QString(), QDateTime::currentDateTime().addDays(-daysAgo)));
     }
-
-signals:
-    void warningsChanged();
 
 private:
-    static void handler(QtMsgType type, const QMessageLogContext& context, const QString& text)
-    {
-        if (type != QtDebugMsg && type != QtInfoMsg && text.contains(QLatin1String("qrc:/qml"))) {
-            s_self->m_warnings << text;
-            emit s_self->warningsChanged();
-        }
-        if (s_self->m_previous)
-            s_self->m_previous(type, context, text);
-    }
-
-    static Device* s_self;
-    QtMessageHandler m_previous = nullptr;
-    QStringList m_warnings;
     QTemporaryDir m_dir;
     FakeMqtt m_mqtt;
     Config m_config;
@@ -105,8 +79,6 @@ private:
     TechnicianManager m_manager;
 };
 
-Device* Device::s_self = nullptr;
-
 class Setup : public QObject
 {
     Q_OBJECT
@@ -114,6 +86,7 @@ public slots:
     void applicationAvailable() { QQuickStyle::setStyle(QStringLiteral("Material")); }
     void qmlEngineAvailable(QQmlEngine* engine)
     {
+        // Made once the application exists: the clients start timers.
         if (!m_device)
             m_device = std::make_unique<Device>();
         m_device->attach(engine);
