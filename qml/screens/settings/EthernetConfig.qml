@@ -16,14 +16,15 @@ Item {
     readonly property bool manual: ethernet.method === "manual"
     // The mode the device had when the page opened; leaving without Save puts it back.
     property string openedWith: ""
+    property var chosen: null
     property bool saved: false
     readonly property int labelWidth: 140
 
     Component.onCompleted: openedWith = ethernet.method
 
     StackView.onRemoved: {
-        var restore = Rules.methodToRestore(openedWith, ethernet.method, saved)
-        if (restore !== "")
+        var restore = Rules.methodToRestore(openedWith, chosen, ethernet.method, saved)
+        if (restore !== null)
             ethernet.method = restore
     }
 
@@ -97,7 +98,10 @@ Item {
                 Layout.fillWidth: true
                 model: Rules.ethernetModes
                 currentIndex: Rules.ethernetModes.indexOf(page.ethernet.method)
-                onActivated: page.ethernet.method = Rules.ethernetModes[index]
+                onActivated: {
+                    page.chosen = Rules.ethernetModes[index]
+                    page.ethernet.method = page.chosen
+                }
             }
         }
 

@@ -52,10 +52,11 @@ var ethernetFields = [
 ]
 
 // The method to put back when the configuration page goes away unsaved: the one
-// it opened with, if the page changed it; empty when there is nothing to undo.
-function methodToRestore(openedWith, now, saved) {
-    if (saved || openedWith === now)
-        return ""
+// it opened with, as long as the page's own choice is still in force (a newer
+// word from the service stands). null when there is nothing to undo.
+function methodToRestore(openedWith, chosen, now, saved) {
+    if (saved || chosen === null || now !== chosen || chosen === openedWith)
+        return null
     return openedWith
 }
 
