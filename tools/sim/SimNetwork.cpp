@@ -87,7 +87,7 @@ void SimNetwork::reconfigureEthernet()
 {
     // The interface goes down while it takes the new settings, as it would on the device.
     m_state.state = Connecting;
-    m_state.reason = QStringLiteral("Connection is being reconfigured");
+    m_state.reason = QStringLiteral("New configuration");
     m_state.connection = Connecting;
     publishEthernet();
     QTimer::singleShot(2 * m_stepMillis, this, [this] {

@@ -146,14 +146,14 @@ Item {
         spacing: 20
 
         Button {
-            objectName: "backButton"
+            objectName: "ethernetBackButton"
             Layout.fillWidth: true
             Layout.preferredHeight: 60
             text: "Back"
             onClicked: page.back()
         }
         Button {
-            objectName: "saveButton"
+            objectName: "ethernetSaveButton"
             Layout.fillWidth: true
             Layout.preferredHeight: 60
             highlighted: true

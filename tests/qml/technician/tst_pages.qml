@@ -66,7 +66,7 @@ Item {
             item(stack, "field_mask").text = data.mask
             item(stack, "field_gateway").text = data.gateway
             var popup = item(stack, "ethernetMessage")
-            mouseClick(item(stack, "saveButton"))
+            mouseClick(item(stack, "ethernetSaveButton"))
 
             var sent = device.sent(ethernet + "/config/set")
             if (data.problem !== "") {
@@ -88,7 +88,7 @@ Item {
             var stack = openEthernet("auto")
             choose(item(stack, "modeChoice"), 1)
             compare(network.ethernet.method, "manual")
-            mouseClick(item(stack, "backButton"))
+            mouseClick(item(stack, "ethernetBackButton"))
             tryCompare(network.ethernet, "method", "auto")
 
             // The same when the settings page pops it (header back, log-out).
