@@ -10,11 +10,11 @@
 // recoloured symbols would be missing.
 
 #include "Config.h"
+#include "DeviceSimulator.h"
 #include "GUIManager.h"
 #include "InputMethod.h"
 #include "Logger.h"
 #include "ScreenRecorder.h"
-#include "DeviceSimulator.h"
 #include "ScriptedDevice.h"
 #include "Update.h"
 
