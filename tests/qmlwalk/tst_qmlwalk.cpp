@@ -257,8 +257,8 @@ void tst_QmlWalk::walkTechnician()
     visit(QStringLiteral("ScanScreens"));
 }
 
-// Every menu page opens, lives a moment and closes again; the validator page
-// also opens its configuration form.
+// Every menu page opens, lives a moment and closes again; the validator and
+// network pages also open their configuration forms.
 void tst_QmlWalk::walkSettingsPages()
 {
     QQuickItem* settings = m_device->screenItem(QStringLiteral("Settings"));
@@ -284,6 +284,20 @@ void tst_QmlWalk::walkSettingsPages()
         }
         if (row == 0) {
             QQuickItem* configure = m_device->findItem(QStringLiteral("configureButton"));
+            QVERIFY(configure);
+            QVERIFY(QMetaObject::invokeMethod(configure, "clicked"));
+            QTRY_COMPARE_WITH_TIMEOUT(stack->property("depth").toInt(), 3, 10000);
+            ScriptedDevice::settle(300);
+            QVERIFY(QMetaObject::invokeMethod(settings, "back"));
+            QTRY_COMPARE_WITH_TIMEOUT(stack->property("busy").toBool(), false, 10000);
+        }
+        if (row == 5) {
+            // The Ethernet tab and its configuration page.
+            QQuickItem* tabs = m_device->findItem(QStringLiteral("networkTabs"));
+            QVERIFY(tabs);
+            tabs->setProperty("currentIndex", 1);
+            ScriptedDevice::settle(300);
+            QQuickItem* configure = m_device->findItem(QStringLiteral("configureEthernetButton"));
             QVERIFY(configure);
             QVERIFY(QMetaObject::invokeMethod(configure, "clicked"));
             QTRY_COMPARE_WITH_TIMEOUT(stack->property("depth").toInt(), 3, 10000);

@@ -10,11 +10,13 @@
 // recoloured symbols would be missing.
 
 #include "Config.h"
+#include "DeviceSimulator.h"
 #include "GUIManager.h"
 #include "InputMethod.h"
 #include "Logger.h"
 #include "ScreenRecorder.h"
 #include "ScriptedDevice.h"
+#include "Update.h"
 
 #include <QCommandLineParser>
 #include <QDeadlineTimer>
@@ -27,6 +29,8 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
+
+#include <functional>
 
 namespace {
 
@@ -147,6 +151,44 @@ public:
         waitUntilStill(stack);
     }
 
+    // A settings page brought into the state worth showing by `prepare` (which
+    // returns false when it could not) before the picture is taken.
+    void shootPreparedPage(const QString& file, int row, const std::function<bool()>& prepare)
+    {
+        if (!wanted(file))
+            return;
+        QQuickItem* settings = m_device.screenItem(QStringLiteral("Settings"));
+        QObject* stack = settings ? settings->property("stack").value<QObject*>() : nullptr;
+        if (!stack || m_device.shownScreen() != QLatin1String("Settings")) {
+            fail(file, QStringLiteral("the settings screen is not shown"));
+            return;
+        }
+        QMetaObject::invokeMethod(settings, "openRow", Q_ARG(QVariant, row));
+        waitUntilStill(stack);
+        ScriptedDevice::settle(300);
+        if (!prepare()) {
+            fail(file, QStringLiteral("the page could not be prepared"));
+        } else {
+            waitUntilStill(stack);
+            ScriptedDevice::settle(1200);
+            save(file);
+        }
+        QMetaObject::invokeMethod(settings, "reset");
+        waitUntilStill(stack);
+    }
+
+    // Waits, running the event loop, until the condition holds; false on time-out.
+    static bool waitFor(const std::function<bool()>& condition, int msec = 10000)
+    {
+        QDeadlineTimer deadline(msec);
+        while (!condition()) {
+            if (deadline.hasExpired())
+                return false;
+            ScriptedDevice::settle(20);
+        }
+        return true;
+    }
+
 private:
     static void waitUntilStill(QObject* stack)
     {
@@ -183,6 +225,55 @@ private:
     bool m_failed = false;
     int m_taken = 0;
 };
+
+// The network pages, the Ethernet configuration with one mistyped address, the
+// update page in the middle of a download and the event log.
+void shootNetworkAndUpdate(ScriptedDevice& device, Photographer& camera)
+{
+    auto click = [&device](const char* name) {
+        QQuickItem* item = device.findItem(QLatin1String(name));
+        return item && QMetaObject::invokeMethod(item, "clicked");
+    };
+    auto ethernetTab = [&device] {
+        QQuickItem* tabs = device.findItem(QStringLiteral("networkTabs"));
+        return tabs && tabs->setProperty("currentIndex", 1);
+    };
+    const int networkRow = 5, updateRow = 6, eventLogRow = 7;
+    camera.shootPreparedPage(QStringLiteral("settings-network"), networkRow, [] { return true; });
+    camera.shootPreparedPage(QStringLiteral("settings-ethernet"), networkRow, ethernetTab);
+    camera.shootPreparedPage(QStringLiteral("settings-ethernetconfig"), networkRow, [&] {
+        if (!ethernetTab())
+            return false;
+        ScriptedDevice::settle(400);
+        if (!click("configureEthernetButton")
+            || !Photographer::waitFor([&device] { return device.findItem(QStringLiteral("modeChoice")); }))
+            return false;
+        QQuickItem* mode = device.findItem(QStringLiteral("modeChoice"));
+        mode->setProperty("currentIndex", 1);
+        QMetaObject::invokeMethod(mode, "activated", Q_ARG(int, 1));
+        const QList<QPair<const char*, QString>> texts { { "field_address", QStringLiteral("192.168.1.80") },
+            { "field_mask", QStringLiteral("255.255.255.0") }, { "field_gateway", QStringLiteral("192.168.1.256") },
+            { "field_dns0", QStringLiteral("192.168.1.1") } };
+        for (const auto& text : texts) {
+            QQuickItem* field = device.findItem(QLatin1String(text.first));
+            if (!field)
+                return false;
+            field->setProperty("text", text.second);
+            QMetaObject::invokeMethod(field, "editingFinished");
+        }
+        return true;
+    });
+    // Mid-download: "Check" finds the version the simulated server offers, which
+    // then arrives at the demo's pace.
+    DeviceSimulator& simulator = device.attachSimulator();
+    simulator.setStepMillis(500);
+    camera.shootPreparedPage(QStringLiteral("settings-update"), updateRow, [&] {
+        manager::Update* update = device.gui().update();
+        return click("checkButton") && Photographer::waitFor([update] { return update->progressPercent() >= 25; });
+    });
+    simulator.setStepMillis(50);
+    camera.shootPreparedPage(QStringLiteral("settings-eventlog"), eventLogRow, [] { return true; });
+}
 
 // One language: a new unit without a serial number is switched on, gets its
 // serial number, and then meets every situation a passenger can see.
@@ -257,6 +348,7 @@ bool photograph(const QString& locale, const QString& outDir, const QString& onl
     camera.shootSettingsPage(QStringLiteral("settings-region"), 2);
     camera.shootSettingsPage(QStringLiteral("settings-audio"), 3);
     camera.shootSettingsPage(QStringLiteral("settings-display"), 4);
+    shootNetworkAndUpdate(device, camera);
     device.gui().settingsLogoutRequest();
 
     taken += camera.taken();

@@ -26,7 +26,7 @@ private:
         bool service = true;
         QString current = QStringLiteral("1.4.2");
         QString pending;
-        QString offered; // newest version on the update server
+        QString offered = QStringLiteral("1.5.0"); // newest version on the update server
         enum Job { None, Downloading, Installing } job = None;
         int step = 0;
         bool ntpEnabled = true;

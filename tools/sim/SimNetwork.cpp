@@ -10,6 +10,11 @@ using namespace sim;
 namespace {
 // The panel's own address check; the service also refuses an empty address.
 bool isIPv4(const QString& text) { return !text.isEmpty() && manager::Ethernet::isValidAddress(text); }
+
+// The interface's state words, as the panel colours them and the self-test reads them.
+const QString Connected = QStringLiteral("Connected");
+const QString Connecting = QStringLiteral("Connecting");
+const QString Disconnected = QStringLiteral("Disconnected");
 } // namespace
 
 SimNetwork::SimNetwork(manager::MqttClient& mqtt, const QString& base, QObject* parent)
@@ -38,7 +43,7 @@ QStringList SimNetwork::stateLines() const
 
 QJsonObject SimNetwork::status() const
 {
-    const bool up = m_state.state == QLatin1String("Activated");
+    const bool up = m_state.state == Connected;
     return QJsonObject { { "stateStr", m_state.connection }, { "connectivityStr", m_state.connectivity },
         { "hostname", m_state.hostname },
         { "primaryConnection",
@@ -48,7 +53,7 @@ QJsonObject SimNetwork::status() const
 
 QJsonObject SimNetwork::ethernetState() const
 {
-    const bool up = m_state.state == QLatin1String("Activated");
+    const bool up = m_state.state == Connected;
     return QJsonObject { { "interface", m_state.interface }, { "typeStr", "ethernet" }, { "stateStr", m_state.state },
         { "reasonStr", m_state.reason }, { "mac", m_state.mac }, { "ipv4", up ? m_state.inForce : QJsonObject() } };
 }
@@ -81,17 +86,17 @@ void SimNetwork::publishAll()
 void SimNetwork::reconfigureEthernet()
 {
     // The interface goes down while it takes the new settings, as it would on the device.
-    m_state.state = QStringLiteral("Configuring");
-    m_state.reason = QStringLiteral("Connection is being reconfigured");
-    m_state.connection = QStringLiteral("Connecting");
+    m_state.state = Connecting;
+    m_state.reason = QStringLiteral("New configuration");
+    m_state.connection = Connecting;
     publishEthernet();
     QTimer::singleShot(2 * m_stepMillis, this, [this] {
-        if (m_state.state != QLatin1String("Configuring"))
+        if (m_state.state != Connecting)
             return;
         m_state.inForce = m_state.method == QLatin1String("manual") ? m_state.manual : m_state.lease;
-        m_state.state = QStringLiteral("Activated");
+        m_state.state = Connected;
         m_state.reason = QStringLiteral("None");
-        m_state.connection = QStringLiteral("Connected");
+        m_state.connection = Connected;
         say(QStringLiteral("[Network] eth0 up with ") + m_state.inForce.value("address").toString()
             + QStringLiteral("/") + m_state.inForce.value("netmask").toString() + QStringLiteral(" (") + m_state.method
             + QStringLiteral(")"));
@@ -167,17 +172,17 @@ bool SimNetwork::cmdNet(const QStringList& args)
         return false;
     const QString w = args.at(0).toLower();
     if (w == QLatin1String("connected") || w == QLatin1String("limited") || w == QLatin1String("portal")) {
-        m_state.state = QStringLiteral("Activated");
+        m_state.state = Connected;
         m_state.reason = QStringLiteral("None");
-        m_state.connection = QStringLiteral("Connected");
+        m_state.connection = Connected;
         m_state.connectivity = w == QLatin1String("connected") ? QStringLiteral("Full")
             : w == QLatin1String("limited")                    ? QStringLiteral("Limited")
                                                                : QStringLiteral("Portal");
         m_state.inForce = m_state.method == QLatin1String("manual") ? m_state.manual : m_state.lease;
     } else if (w == QLatin1String("disconnected")) {
-        m_state.state = QStringLiteral("Unavailable");
+        m_state.state = Disconnected;
         m_state.reason = QStringLiteral("Carrier lost");
-        m_state.connection = QStringLiteral("Disconnected");
+        m_state.connection = Disconnected;
         m_state.connectivity = QStringLiteral("None");
     } else {
         return false;

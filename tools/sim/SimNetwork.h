@@ -22,7 +22,7 @@ private:
     {
         QString interface = QStringLiteral("eth0");
         QString mac = QStringLiteral("02:5a:11:04:17:3c");
-        QString state = QStringLiteral("Activated");
+        QString state = QStringLiteral("Connected");
         QString reason = QStringLiteral("None");
         QString method = QStringLiteral("auto");
         QJsonObject manual; // address, netmask, gateway, dns0, dns1 as configured
