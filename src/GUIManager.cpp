@@ -5,8 +5,8 @@
 #include "Config.h"
 #include "Connection.h"
 #include "Ethernet.h"
-#include "EventManager.h"
 #include "Event.h"
+#include "EventManager.h"
 #include "IPv4.h"
 #include "Inspector.h"
 #include "Logger.h"
@@ -541,7 +541,7 @@ void GUIManager::publishConfig()
     // Every client of the broker reads this: secrets go out masked, and the mask
     // coming back through config/set changes nothing.
     m_mqtt->publish(manager::ServiceClient::toIndentedJson(manager::maskSecrets(m_config.toJson()).toObject()),
-                    baseTopic() + QStringLiteral("/config"));
+        baseTopic() + QStringLiteral("/config"));
 }
 
 void GUIManager::processMqttMessage(const QByteArray& data, const QByteArray& topicBytes)
@@ -757,9 +757,8 @@ void GUIManager::onMaintenanceBarcodeScanned(const QJsonObject& object)
             GUI_LOG(qWarning) << "WARN: Ethernet configuration is not valid. Ignoring.";
         } else if (ethernet->interface() != QLatin1String("eth0")) {
             GUI_LOG(qWarning) << "WARN: Active ethernet interface is not 'eth0' : " << ethernet->interface();
-        } else if (const QString problem
-                   = ethernet->checkConfig(text("method"), text("address"), text("netmask"), text("gateway"),
-                                           text("dns0"), text("dns1"));
+        } else if (const QString problem = ethernet->checkConfig(
+                       text("method"), text("address"), text("netmask"), text("gateway"), text("dns0"), text("dns1"));
                    !problem.isEmpty()) {
             // One bad code must not cut the unit off the network.
             GUI_LOG(qWarning) << "WARN: Ethernet configuration is not valid : " << problem;

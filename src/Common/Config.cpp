@@ -239,9 +239,8 @@ void Config::fromJson(const QJsonObject& object)
         if (!value.isValid()) {
             const QString text = manager::isSecretName(it.key())
                 ? manager::kSecretMask
-                : QString::fromUtf8(QJsonDocument::fromVariant(QVariantList{it.value()})
-                                        .toJson(QJsonDocument::Compact)
-                                        .left(200));
+                : QString::fromUtf8(
+                    QJsonDocument::fromVariant(QVariantList { it.value() }).toJson(QJsonDocument::Compact).left(200));
             CONFIG_LOG(qWarning) << "WARN: Ignoring invalid value for " << it.key() << " : " << text;
             continue;
         }

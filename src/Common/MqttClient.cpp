@@ -167,7 +167,7 @@ void MqttClient::subscribe(const QString& topic, quint8 qos)
     // Each filter is remembered once: asking again (as a listener of connected()
     // may, on every connection) only changes its QoS.
     auto known = std::find_if(m_subscriptions.begin(), m_subscriptions.end(),
-                              [&topic](const QPair<QString, quint8>& s) { return s.first == topic; });
+        [&topic](const QPair<QString, quint8>& s) { return s.first == topic; });
     if (known == m_subscriptions.end())
         m_subscriptions.append(qMakePair(topic, qos));
     else if (known->second == qos)

@@ -287,7 +287,7 @@ private slots:
         QCOMPARE(saved.readAll(), QByteArray("C00000001"));
         saved.close();
         // Anything but C or K and eight digits is refused and the file left alone.
-        for (const char* bad : {"N-1", "k12345678", "K1234567", "K123456789", "CK1234567", ""})
+        for (const char* bad : { "N-1", "k12345678", "K1234567", "K123456789", "CK1234567", "" })
             f.gui->saveDeviceIdRequest(QString::fromLatin1(bad));
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.readAll(), QByteArray("C00000001"));
@@ -318,7 +318,7 @@ private slots:
         f.gui->settingsLoginRequest("7391");
         f.inject("vexa/blm/barcode/maintenance/scanned", validator);
         QCOMPARE(applied.size(), 1);
-        QCOMPARE(applied.at(0).at(0).toStringList(), QStringList{"OBC : mqtt://u@10.0.0.2:1883"});
+        QCOMPARE(applied.at(0).at(0).toStringList(), QStringList { "OBC : mqtt://u@10.0.0.2:1883" });
         QCOMPARE(f.countOn("vexa/blm/config/set"), 1);
         QCOMPARE(f.soundsPlayed(), QStringList{kValid});
         QCOMPARE(f.countOn("vexa/board/led/play/request/1"), 1);
@@ -337,19 +337,21 @@ private slots:
         f.inject("vexa/blm/barcode/maintenance/scanned", net);
         QCOMPARE(applied.size(), 1);
         QCOMPARE(error.size(), 1);
-        QCOMPARE(error.at(0).at(0).toString(), f.gui->network()->ethernet()->checkConfig("manual", "192.168.1.10", "", "", "", ""));
+        QCOMPARE(error.at(0).at(0).toString(),
+            f.gui->network()->ethernet()->checkConfig("manual", "192.168.1.10", "", "", "", ""));
         QCOMPARE(f.countOn("vexa/network/ethernet/config/set"), 0);
         QVERIFY(f.gui->network()->ethernet()->method() != QLatin1String("manual"));
 
         // Complete: applied in order.
-        const QJsonObject good{{"network", QJsonObject{{"eth0", QJsonObject{{"method", "manual"},
-                                                                            {"address", "192.168.1.10"},
-                                                                            {"netmask", "255.255.255.0"}}}}}};
+        const QJsonObject good { { "network",
+            QJsonObject { { "eth0",
+                QJsonObject {
+                    { "method", "manual" }, { "address", "192.168.1.10" }, { "netmask", "255.255.255.0" } } } } } };
         f.inject("vexa/blm/barcode/maintenance/scanned", good);
         QCOMPARE(applied.size(), 2);
         QCOMPARE(applied.at(1).at(0).toStringList(),
-                 (QStringList{"Method : manual", "Address : 192.168.1.10", "Netmask : 255.255.255.0", "Gateway : ",
-                              "DNS #0 : ", "DNS #1 : "}));
+            (QStringList { "Method : manual", "Address : 192.168.1.10", "Netmask : 255.255.255.0",
+                "Gateway : ", "DNS #0 : ", "DNS #1 : " }));
         QCOMPARE(f.countOn("vexa/network/ethernet/config/set"), 1);
 
         // Invalid URL: warned, nothing applied.
@@ -363,10 +365,11 @@ private slots:
 
     void largeDelaysDoNotWrap()
     {
-        GuiFixture f(QStringLiteral("K12345678"), {{"gui/displayOffMin", INT_MAX}, {"gui/shutdownDelaySec", INT_MAX}});
-        f.inject("vexa/board/config", QJsonObject{{"device", QJsonObject{{"delayShutdownFor", 30}}}});
+        GuiFixture f(
+            QStringLiteral("K12345678"), { { "gui/displayOffMin", INT_MAX }, { "gui/shutdownDelaySec", INT_MAX } });
+        f.inject("vexa/board/config", QJsonObject { { "device", QJsonObject { { "delayShutdownFor", 30 } } } });
         QCOMPARE(QJsonDocument::fromJson(f.transport->payloadsOn("vexa/board/config/set").last()).object(),
-                 (QJsonObject{{"device", QJsonObject{{"delayShutdownFor", INT_MAX}}}}));
+            (QJsonObject { { "device", QJsonObject { { "delayShutdownFor", INT_MAX } } } }));
         f.setValidator("offline");
         QCOMPARE(f.gui->screen(), QString("OutOfOrder"));
         bool displayTimerLong = false;
@@ -389,17 +392,18 @@ private slots:
     void secretsStayOffTheLogAndTheConfigTopic()
     {
         GuiFixture f(QStringLiteral("K12345678"),
-                     {{"mqtt/password", "MqttMarker-71"}, {"gui/settingsPin", "55667788"}, {"log/level", 4}});
+            { { "mqtt/password", "MqttMarker-71" }, { "gui/settingsPin", "55667788" }, { "log/level", 4 } });
         LogCapture log;
-        f.inject("vexa/ui/config/set", QJsonObject{{"gui", QJsonObject{{"settingsPin", "66778899"}}},
-                                                   {"mqtt", QJsonObject{{"password", "MqttMarker-72"}}}});
-        f.inject("vexa/blm/config", QJsonObject{{"blm", QJsonObject{{"obu_password", "ObuMarker-73"}}}});
+        f.inject("vexa/ui/config/set",
+            QJsonObject { { "gui", QJsonObject { { "settingsPin", "66778899" } } },
+                { "mqtt", QJsonObject { { "password", "MqttMarker-72" } } } });
+        f.inject("vexa/blm/config", QJsonObject { { "blm", QJsonObject { { "obu_password", "ObuMarker-73" } } } });
         f.transport->disconnectFromHost();
         QTRY_COMPARE_WITH_TIMEOUT(f.gui->mqtt().state(), manager::MqttTransport::Connected, 10000);
         QCOMPARE(f.config->get("gui/settingsPin").toString(), QString("66778899"));
         QVERIFY(log.lines().filter("Data : ").size() >= 1);
         QVERIFY(log.lines().filter("Config changed : ").size() >= 1);
-        for (const char* marker : {"MqttMarker", "55667788", "66778899", "ObuMarker"}) {
+        for (const char* marker : { "MqttMarker", "55667788", "66778899", "ObuMarker" }) {
             QVERIFY2(log.lines().filter(QLatin1String(marker)).isEmpty(), marker);
             for (const auto& p : f.transport->published)
                 QVERIFY2(!p.payload.contains(marker), qPrintable(p.topic));

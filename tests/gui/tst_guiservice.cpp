@@ -91,7 +91,7 @@ private slots:
         QCOMPARE(listener.last("vexa/ui/info").value("version").toString(), QCoreApplication::applicationVersion());
         QCOMPARE(listener.last("vexa/ui/status"), (QJsonObject{{"service", true}, {"technician", false}}));
         QCOMPARE(listener.last("vexa/ui/config").value("gui").toObject().value("settingsPin").toString(),
-                 QString("********"));
+            QString("********"));
 
         // The technician flag follows the session.
         gui.settingsLoginRequest("7391");
@@ -152,14 +152,14 @@ private slots:
             auto* gui = new GUIManager(config, options);
             QTRY_VERIFY_WITH_TIMEOUT(first.count("vexa/ui/config") >= 1, 15000);
             delete gui; // no DISCONNECT, as after kill -9: the broker publishes the will
-            QTRY_COMPARE_WITH_TIMEOUT(first.last("vexa/ui/status"), (QJsonObject{{"service", false}}), 15000);
+            QTRY_COMPARE_WITH_TIMEOUT(first.last("vexa/ui/status"), (QJsonObject { { "service", false } }), 15000);
         }
         GUIManager gui(config, options);
         QTRY_COMPARE_WITH_TIMEOUT(gui.mqtt().state(), manager::MqttTransport::Connected, 15000);
         QTest::qWait(300); // its status reaches the broker before the late subscriber asks
         Listener late(broker);
         QTRY_VERIFY_WITH_TIMEOUT(late.count("vexa/ui/status") >= 1, 15000);
-        QCOMPARE(late.last("vexa/ui/status"), (QJsonObject{{"service", true}, {"technician", false}}));
+        QCOMPARE(late.last("vexa/ui/status"), (QJsonObject { { "service", true }, { "technician", false } }));
     }
 
     // Broker restarts: every reconnection renews the same subscriptions before the
@@ -220,9 +220,10 @@ private slots:
             up.start();
             QTRY_VERIFY_WITH_TIMEOUT(validator.state() == manager::MqttTransport::Connected, 30000);
             QTRY_COMPARE_WITH_TIMEOUT(connections.size(), i + 1, 30000);
-            QVERIFY2(up.elapsed() <= 5000, qPrintable(QStringLiteral("reconnection %1 took %2 ms").arg(i).arg(up.elapsed())));
-            QTRY_COMPARE_WITH_TIMEOUT(gui.validator()->status(), online ? QString("online") : QString("out-of-service"),
-                                      15000);
+            QVERIFY2(up.elapsed() <= 5000,
+                qPrintable(QStringLiteral("reconnection %1 took %2 ms").arg(i).arg(up.elapsed())));
+            QTRY_COMPARE_WITH_TIMEOUT(
+                gui.validator()->status(), online ? QString("online") : QString("out-of-service"), 15000);
         }
 
         // Every filter asked for once per connection, all before the program heard of it.

@@ -220,8 +220,8 @@ private slots:
         QVERIFY(broker.start());
         QTRY_COMPARE_WITH_TIMEOUT(conn.size(), 2, 15000);
         QCOMPARE(logLinesStartingWith(QStringLiteral("[MqttClient] Subscribing to ")),
-            (QStringList { "[MqttClient] Subscribing to 'r/a' with QoS = 0",
-                "[MqttClient] Subscribing to 'r/b' with QoS = 0" }));
+            (QStringList {
+                "[MqttClient] Subscribing to 'r/a' with QoS = 0", "[MqttClient] Subscribing to 'r/b' with QoS = 0" }));
         QVERIFY(client.publish("after-a", "r/a"));
         QVERIFY(client.publish("after-b", "r/b"));
         QTRY_COMPARE_WITH_TIMEOUT(rx.size(), 2, 15000);
