@@ -116,7 +116,7 @@ private slots:
             return same;
         };
         QTRY_VERIFY_WITH_TIMEOUT(settled(), 20000);
-        QTest::qWaitForWindowExposed(window);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
         tap(field);
         QTRY_VERIFY_WITH_TIMEOUT(field->hasActiveFocus(), 20000);
         QTRY_VERIFY_WITH_TIMEOUT(QGuiApplication::inputMethod()->isVisible(), 20000);
