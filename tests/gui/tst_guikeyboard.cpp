@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QStandardPaths>
 #include <QtTest>
 
 #include <unistd.h>
@@ -94,6 +95,8 @@ private slots:
     {
         if (g_display.isEmpty())
             QSKIP("Xvfb cannot be started here");
+        if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            QSKIP("xdotool is not installed");
         GuiFixture f { QString() };
         f.gui->load();
         f.gui->setIdleScreen(); // no id: the serial-number page, without the start-up wait
