@@ -389,34 +389,6 @@ private slots:
         QVERIFY2(clock.elapsed() >= 3000, qPrintable(QString::number(clock.elapsed())));
     }
 
-    void secretsStayOffTheLogAndTheConfigTopic()
-    {
-        GuiFixture f(QStringLiteral("K12345678"),
-            { { "mqtt/password", "MqttMarker-71" }, { "gui/settingsPin", "55667788" }, { "log/level", 4 } });
-        LogCapture log;
-        f.inject("vexa/ui/config/set",
-            QJsonObject { { "gui", QJsonObject { { "settingsPin", "66778899" } } },
-                { "mqtt", QJsonObject { { "password", "MqttMarker-72" } } } });
-        f.inject("vexa/blm/config", QJsonObject { { "blm", QJsonObject { { "obu_password", "ObuMarker-73" } } } });
-        f.transport->disconnectFromHost();
-        QTRY_COMPARE_WITH_TIMEOUT(f.gui->mqtt().state(), manager::MqttTransport::Connected, 10000);
-        QCOMPARE(f.config->get("gui/settingsPin").toString(), QString("66778899"));
-        QVERIFY(log.lines().filter("Data : ").size() >= 1);
-        QVERIFY(log.lines().filter("Config changed : ").size() >= 1);
-        for (const char* marker : { "MqttMarker", "55667788", "66778899", "ObuMarker" }) {
-            QVERIFY2(log.lines().filter(QLatin1String(marker)).isEmpty(), marker);
-            for (const auto& p : f.transport->published)
-                QVERIFY2(!p.payload.contains(marker), qPrintable(p.topic));
-        }
-        const QJsonObject config = QJsonDocument::fromJson(f.transport->payloadsOn("vexa/ui/config").last()).object();
-        QCOMPARE(config.value("gui").toObject().value("settingsPin").toString(), QString("********"));
-        // The live status is retained, as the will is, so late subscribers read the truth.
-        for (const auto& p : f.transport->published)
-            if (p.topic == QLatin1String("vexa/ui/status"))
-                QVERIFY(p.retain);
-        manager::Logger::instance()->setLevel(2);
-    }
-
     void damagedFilesAreReported()
     {
         manager::Logger::instance(); // installed first, so the capture below stays on top
