@@ -36,6 +36,14 @@ ApplicationWindow {
     title: "Validator"
     font.family: Theme.fontFamily
 
+    // A kiosk X server has no window manager to give the window input focus; without
+    // it the on-screen keyboard hides again as soon as it shows.
+    Component.onCompleted: requestActivate()
+    onVisibleChanged: {
+        if (visible)
+            requestActivate()
+    }
+
     FontLoader {
         source: "qrc:/qml/fonts/DejaVuSans.ttf"
     }

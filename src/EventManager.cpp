@@ -85,7 +85,13 @@ void EventManager::dispose(Event* event)
 
 void EventManager::load()
 {
+    const QFileInfo info(m_fileName);
+    if (info.exists() && (!info.isReadable() || !QFile(m_fileName).open(QIODevice::ReadOnly))) {
+        EVENT_LOG(qWarning) << "WARN: Cannot read event file, starting with no events : " << m_fileName;
+        return;
+    }
     QSettings file(m_fileName, QSettings::IniFormat);
+    const bool unparsable = file.status() == QSettings::FormatError;
     file.beginGroup(kArray);
 
     // Read the entries that are actually present rather than trusting the size entry:
@@ -110,6 +116,17 @@ void EventManager::load()
             present.append(Entry { index, g });
     }
     std::stable_sort(present.begin(), present.end(), [](const Entry& a, const Entry& b) { return a.index < b.index; });
+
+    // Damaged beyond use: keep it beside the new log rather than write over it.
+    if (info.size() > 0 && (unparsable || (present.isEmpty() && !file.contains(QStringLiteral("size"))))) {
+        const QString damaged = m_fileName + QStringLiteral(".damaged");
+        QFile::remove(damaged);
+        const bool kept = QFile::copy(m_fileName, damaged);
+        EVENT_LOG(qWarning) << "WARN: Event file " << m_fileName << " is damaged; "
+                            << (kept ? QStringLiteral("kept as ") + damaged : QStringLiteral("could not keep a copy"))
+                            << "; starting a new one";
+        return;
+    }
 
     const QVariant sizeEntry = file.value(QStringLiteral("size"));
     bool sizeOk = false;

@@ -6,12 +6,13 @@
 #include "Connection.h"
 #include "Diagnostics.h"
 #include "Ethernet.h"
-#include "EventManager.h"
 #include "Event.h"
+#include "EventManager.h"
 #include "IPv4.h"
 #include "Inspector.h"
 #include "Logger.h"
 #include "Network.h"
+#include "Secrets.h"
 #include "ServiceClient.h"
 #include "SessionManager.h"
 #include "Transaction.h"
@@ -30,6 +31,7 @@
 #include <QRegularExpression>
 #include <QTextStream>
 #include <QUrl>
+#include <QtGlobal>
 #include <QtQml>
 
 #define GUI_LOG(level) level().noquote().nospace() << "[GUIManager] "
@@ -66,6 +68,9 @@ GUIManager::GUIManager(Config& config, const Options& options, QObject* parent)
     m_clock = new manager::Clock(*m_mqtt, m_config.get(key("topics/device")).toString(), this);
     m_screenTimer = new QTimer(this);
     m_displayOffTimer = new QTimer(this);
+    // Screen time-outs are given to the millisecond; a coarse timer ends them early.
+    m_screenTimer->setTimerType(Qt::PreciseTimer);
+    m_displayOffTimer->setTimerType(Qt::PreciseTimer);
     m_session = new SessionManager(m_config, this);
     m_eventLog = options.eventLogPath.isEmpty() ? new EventManager(m_config, this)
                                                 : new EventManager(m_config, options.eventLogPath, this);
@@ -384,12 +389,14 @@ void GUIManager::onSessionActiveChanged()
 void GUIManager::onScreenChanged()
 {
     const int minutes = displayOffMin();
-    if (minutes == 0)
+    if (minutes <= 0)
         return;
     if (m_screen == QLatin1String("OutOfOrder") || m_screen == QLatin1String("OutOfService")) {
         GUI_LOG(qInfo) << "Staring Display OFF timer : " << minutes << " min(s)";
         m_displayOffTimer->setSingleShot(true);
-        m_displayOffTimer->start(minutes * 60000);
+        // In 64 bits: a large setting would wrap to a negative interval and the
+        // display would never go off. The timer holds at most INT_MAX ms (~24 days).
+        m_displayOffTimer->start(int(qMin<qint64>(qint64(minutes) * 60000, INT_MAX)));
         return;
     }
     if (m_displayOffTimer->isActive()) {
@@ -410,7 +417,8 @@ void GUIManager::onDisplayOffTimeout()
 
 void GUIManager::updateBoardShutdownDelay()
 {
-    const int target = shutdownDelaySec() + 60;
+    // The board keeps a whole number of seconds: add in 64 bits and clamp.
+    const int target = int(qBound<qint64>(0, qint64(shutdownDelaySec()) + 60, INT_MAX));
     const int current = m_board->delayShutdownFor();
     if (current == target)
         return;
@@ -450,7 +458,7 @@ void GUIManager::exitRequest()
 {
     setScreen(QStringLiteral("Busy"), 30000);
     setMessage(tr("Exiting"));
-    QTimer::singleShot(2000, qApp, [] { QCoreApplication::exit(0); });
+    QTimer::singleShot(2000, Qt::PreciseTimer, qApp, [] { QCoreApplication::exit(0); });
 }
 
 void GUIManager::setMaintenanceScreen()
@@ -492,6 +500,8 @@ void GUIManager::initMqtt()
     // The message goes first: a connection that completes at once must not be
     // reported as still connecting.
     setMessage(QStringLiteral("Connecting"));
+    // Remembered by the client and renewed on every connection before anyone is told.
+    subscribeToTopics();
     m_mqtt->connect();
 }
 
@@ -499,7 +509,6 @@ void GUIManager::onMqttConnected()
 {
     GUI_LOG(qInfo) << "Connected to MQTT broker";
     setMessage(QStringLiteral("Connected"));
-    subscribeToTopics();
     publishInfo();
     publishStatus();
     publishConfig();
@@ -529,13 +538,16 @@ void GUIManager::publishInfo()
 void GUIManager::publishStatus()
 {
     const QJsonObject status{{QStringLiteral("technician"), sessionActive()}, {QStringLiteral("service"), true}};
-    m_mqtt->publish(manager::ServiceClient::toIndentedJson(status), baseTopic() + QStringLiteral("/status"));
+    // Retained like the will, so a subscriber that comes later reads what is true now.
+    m_mqtt->publish(manager::ServiceClient::toIndentedJson(status), baseTopic() + QStringLiteral("/status"), 0, true);
 }
 
 void GUIManager::publishConfig()
 {
-    m_mqtt->publish(manager::ServiceClient::toIndentedJson(m_config.toJson()),
-                    baseTopic() + QStringLiteral("/config"));
+    // Every client of the broker reads this: secrets go out masked, and the mask
+    // coming back through config/set changes nothing.
+    m_mqtt->publish(manager::ServiceClient::toIndentedJson(manager::maskSecrets(m_config.toJson()).toObject()),
+        baseTopic() + QStringLiteral("/config"));
 }
 
 void GUIManager::processMqttMessage(const QByteArray& data, const QByteArray& topicBytes)
@@ -544,7 +556,7 @@ void GUIManager::processMqttMessage(const QByteArray& data, const QByteArray& to
     if (!topic.contains(baseTopic()))
         return;
     GUI_LOG(qInfo) << "Message received : " << topic;
-    GUI_LOG(qDebug) << "Data : " << QString::fromUtf8(data);
+    GUI_LOG(qDebug) << "Data : " << manager::maskSecrets(QString::fromUtf8(data));
     const QJsonDocument doc = QJsonDocument::fromJson(data);
     if (topic.contains(QLatin1String("/info/get")))
         publishInfo();
@@ -559,7 +571,8 @@ void GUIManager::processMqttMessage(const QByteArray& data, const QByteArray& to
 void GUIManager::onConfigChanged(const QVariantMap& changes)
 {
     GUI_LOG(qDebug) << "Config changed : "
-                    << QString::fromUtf8(QJsonDocument::fromVariant(changes).toJson(QJsonDocument::Compact));
+                    << manager::maskSecrets(
+                           QString::fromUtf8(QJsonDocument::fromVariant(changes).toJson(QJsonDocument::Compact)));
     static const QRegularExpression logKey(QStringLiteral("log\\/.+"));
     static const QRegularExpression mqttKey(QStringLiteral("mqtt\\/.+"));
     auto has = [&changes](const char* k) { return changes.contains(QString::fromLatin1(k)); };
@@ -628,6 +641,10 @@ void GUIManager::loadDeviceId()
         if (!line.isEmpty())
             break;
     }
+    if (line.isEmpty())
+        GUI_LOG(qWarning) << "WARN: Device id file is empty : " << path;
+    else if (!isValidDeviceId(line))
+        GUI_LOG(qWarning) << "WARN: Device id file holds no valid device id : " << path;
     m_deviceId = line;
     emit deviceIdChanged();
 }
@@ -661,9 +678,19 @@ void GUIManager::saveDeviceId()
     }
 }
 
+bool GUIManager::isValidDeviceId(const QString& id)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[CK][0-9]{8}$"));
+    return pattern.match(id).hasMatch();
+}
+
 void GUIManager::saveDeviceIdRequest(const QString& deviceId)
 {
     GUI_LOG(qInfo) << "Save Device Id request : " << deviceId;
+    if (!isValidDeviceId(deviceId)) {
+        GUI_LOG(qWarning) << "WARN: Refusing invalid device id : " << deviceId.left(64);
+        return;
+    }
     setDeviceId(deviceId);
     setIdleScreen();
 }
@@ -712,7 +739,7 @@ void GUIManager::onMaintenanceBarcodeScanned(const QJsonObject& object)
         const QUrl url(obc, QUrl::TolerantMode);
         if (url.isValid() && !obc.isEmpty()) {
             GUI_LOG(qInfo) << "Applying Validator configuration";
-            applied << QStringLiteral("OBC : %1").arg(url.toString());
+            applied << QStringLiteral("OBC : %1").arg(url.toString(QUrl::RemovePassword));
             m_validator->config()->setObuUrl(url);
             m_validator->saveConfig();
         } else {
@@ -736,6 +763,12 @@ void GUIManager::onMaintenanceBarcodeScanned(const QJsonObject& object)
             GUI_LOG(qWarning) << "WARN: Ethernet configuration is not valid. Ignoring.";
         } else if (ethernet->interface() != QLatin1String("eth0")) {
             GUI_LOG(qWarning) << "WARN: Active ethernet interface is not 'eth0' : " << ethernet->interface();
+        } else if (const QString problem = ethernet->checkConfig(
+                       text("method"), text("address"), text("netmask"), text("gateway"), text("dns0"), text("dns1"));
+                   !problem.isEmpty()) {
+            // One bad code must not cut the unit off the network.
+            GUI_LOG(qWarning) << "WARN: Ethernet configuration is not valid : " << problem;
+            emit errorOccured(problem);
         } else {
             const QString method = text("method");
             applied << QStringLiteral("Method : %1").arg(method) << QStringLiteral("Address : %1").arg(text("address"))

@@ -93,6 +93,9 @@ public:
     void setAnimSwitchSec(int value);
     void setMessage(const QString& text);
 
+    // C or K followed by eight digits.
+    static bool isValidDeviceId(const QString& id);
+
     // The validator's reason code, and its description when configured.
     QString validatorReason() const;
 

@@ -50,6 +50,10 @@ Item {
             if (panel)
                 d.kind = "qt"
         }
+        // The panel sizes its own height from its width: keep it on the host's bottom
+        // edge, or a gap opens under the keys.
+        if (panel)
+            panel.y = Qt.binding(function() { return root.height - panel.height })
         d.panel = panel
         var where = owner !== "" ? " (" + owner + ")" : ""
         if (d.kind === "free")

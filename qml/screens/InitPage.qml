@@ -22,15 +22,17 @@ Item {
         anchors.top: parent.top
         anchors.bottom: keyboard.top
         contentHeight: Math.max(height, column.height + 80)
+        contentWidth: width
         flickableDirection: Flickable.VerticalFlick
         boundsBehavior: Flickable.StopAtBounds
         clip: true
 
         Column {
             id: column
+            objectName: "serialColumn"
             spacing: 20
             anchors.horizontalCenter: parent.horizontalCenter
-            y: 40
+            y: Math.max(40, (flick.contentHeight - height) / 2)
 
             Label {
                 width: 350
@@ -56,7 +58,11 @@ Item {
                 font.letterSpacing: 2
                 inputMethodHints: Qt.ImhPreferUppercase | Qt.ImhNoPredictiveText
                 onTextChanged: page.inputValid = Logic.isValidSerial(text)
-                onAccepted: page.askConfirmation()
+                // An invalid id is never offered for saving, whichever key is used.
+                onAccepted: {
+                    if (page.inputValid)
+                        page.askConfirmation()
+                }
                 onActiveFocusChanged: {
                     if (!activeFocus)
                         Qt.inputMethod.hide()
@@ -64,9 +70,19 @@ Item {
             }
 
             Label {
+                id: hint
                 objectName: "serialHint"
                 width: 350
                 height: 60
+                // Two balanced lines rather than one full line and a lone last word.
+                leftPadding: Math.max(0, (width - Math.ceil(hintMetrics.width / 2) - 40) / 2)
+                rightPadding: leftPadding
+
+                TextMetrics {
+                    id: hintMetrics
+                    font: hint.font
+                    text: hint.text
+                }
                 visible: !page.inputValid
                 text: "Must start with 'C' or 'K' followed by 8 digits"
                 color: Theme.hintError

@@ -64,5 +64,9 @@ Item {
         verticalAlignment: Text.AlignVCenter
         color: Material.foreground
         wrapMode: Text.WordWrap
+        // Each given line is kept whole, at a smaller size only when it needs one
+        // (the Greek ticket hint); a wrapped third line would leave the box.
+        fontSizeMode: Text.HorizontalFit
+        minimumPointSize: 8
     }
 }

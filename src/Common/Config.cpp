@@ -1,17 +1,20 @@
 #include "Config.h"
 
+#include "Secrets.h"
+
 #include <QDebug>
+#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QJsonDocument>
 #include <QSettings>
 
+#include <cmath>
+#include <optional>
+
 #define CONFIG_LOG(level) level().noquote().nospace() << "[Config] "
 
 namespace {
-
-// Keys that are never printed in the clear.
-bool isSecret(const QString& key) { return key == QLatin1String("mqtt/password"); }
 
 bool isNumber(const QVariant& v)
 {
@@ -26,6 +29,18 @@ bool isNumber(const QVariant& v)
     default:
         return false;
     }
+}
+
+// The boolean a text means, as settings files and peers write it ("1", "TRUE",
+// "False", "no"...); nothing for any other text.
+std::optional<bool> boolFromText(const QString& text)
+{
+    const QString t = text.trimmed().toLower();
+    if (t == QLatin1String("true") || t == QLatin1String("1") || t == QLatin1String("yes") || t == QLatin1String("on"))
+        return true;
+    if (t == QLatin1String("false") || t == QLatin1String("0") || t == QLatin1String("no") || t == QLatin1String("off"))
+        return false;
+    return std::nullopt;
 }
 
 // Longest text accepted from the wire for one value; more is certainly not a setting.
@@ -59,12 +74,12 @@ bool Config::sameValue(const QVariant& stored, const QVariant& incoming)
         return ok && d == stored.toDouble();
     }
     if (stored.userType() == QMetaType::Bool && incoming.userType() == QMetaType::QString) {
-        const QString t = incoming.toString().trimmed();
-        if (t == QLatin1String("true"))
-            return stored.toBool();
-        if (t == QLatin1String("false"))
-            return !stored.toBool();
-        return false;
+        const std::optional<bool> b = boolFromText(incoming.toString());
+        return b && *b == stored.toBool();
+    }
+    if (stored.userType() == QMetaType::QString && incoming.userType() == QMetaType::Bool) {
+        const std::optional<bool> b = boolFromText(stored.toString());
+        return b && *b == incoming.toBool();
     }
     QVariant converted = incoming;
     if (!converted.convert(stored.userType()))
@@ -105,8 +120,8 @@ void Config::print() const
         width = qMax(width, k.length());
     for (const QString& k : all) {
         QString value = get(k).toString();
-        if (isSecret(k) && !value.isEmpty())
-            value = QStringLiteral("********"); // fixed width: the length is a secret too
+        if (manager::isSecretName(k) && !value.isEmpty())
+            value = manager::kSecretMask;
         qInfo().noquote().nospace() << QStringLiteral("[Config]  %1 : %2").arg(k.leftJustified(width), value);
     }
 }
@@ -140,7 +155,7 @@ QJsonObject Config::toJson() const
     return result;
 }
 
-bool Config::acceptable(const QString& key, const QVariant& value) const
+QVariant Config::accepted(const QString& key, const QVariant& value) const
 {
     switch (value.userType()) {
     case QMetaType::Bool:
@@ -150,34 +165,49 @@ bool Config::acceptable(const QString& key, const QVariant& value) const
         break;
     case QMetaType::QString:
         if (value.toString().size() > kMaxTextLength)
-            return false;
+            return {};
         break;
     default:
-        return false; // objects, arrays and null are not settings
+        return {}; // objects, arrays and null are not settings
     }
     if (!m_defaults.contains(key))
-        return true;
+        return value;
+    // Converted to the default's type when nothing is lost: a number for a text key,
+    // 0/1 or "TRUE" for a boolean, "3" for a number. toJson hands out values read
+    // from the file as text, so a client that sends them back must be understood.
     const QVariant def = m_defaults.value(key);
-    if (def.userType() == QMetaType::QString)
-        return value.userType() == QMetaType::QString;
-    // toJson hands out values read from the file as text ("3", "true"), so a
-    // client that sends them back as text must be understood.
     const bool isText = value.userType() == QMetaType::QString;
-    const QString text = isText ? value.toString().trimmed() : QString();
-    if (def.userType() == QMetaType::Bool) {
+    if (def.userType() == QMetaType::QString) {
         if (isText)
-            return text == QLatin1String("true") || text == QLatin1String("false");
-        return value.userType() == QMetaType::Bool;
+            return value;
+        if (value.userType() == QMetaType::Bool)
+            return QString::fromLatin1(value.toBool() ? "true" : "false");
+        const double d = value.toDouble();
+        if (std::isfinite(d) && std::abs(d) < 9007199254740992.0 && d == std::trunc(d))
+            return QString::number(qint64(d));
+        return std::isfinite(d) ? QVariant(QString::number(d, 'g', 17)) : QVariant();
+    }
+    if (def.userType() == QMetaType::Bool) {
+        if (value.userType() == QMetaType::Bool)
+            return value;
+        if (isText) {
+            const std::optional<bool> b = boolFromText(value.toString());
+            return b ? QVariant(*b) : QVariant();
+        }
+        const double d = value.toDouble();
+        return d == 0.0 || d == 1.0 ? QVariant(d == 1.0) : QVariant();
     }
     if (isNumber(def)) {
+        if (value.userType() == QMetaType::Bool)
+            return {};
         bool ok = true;
-        const double d = isText ? text.toDouble(&ok) : value.toDouble();
-        if (!ok || (!isText && !isNumber(value)))
-            return false;
+        const double d = isText ? value.toString().trimmed().toDouble(&ok) : value.toDouble();
         // Range first: converting an out-of-range double to an integer is undefined.
-        return d >= -2147483648.0 && d <= 2147483647.0 && d == double(qint64(d));
+        if (!ok || !(d >= -2147483648.0 && d <= 2147483647.0) || d != double(qint64(d)))
+            return {};
+        return int(d);
     }
-    return true;
+    return value;
 }
 
 void Config::fromJson(const QJsonObject& object)
@@ -200,17 +230,24 @@ void Config::fromJson(const QJsonObject& object)
     for (auto it = flat.cbegin(); it != flat.cend(); ++it) {
         if (!m_settings.contains(it.key()))
             continue;
+        // A secret comes back masked from a peer that round-trips the published form.
+        if (manager::isSecretName(it.key()) && it.value() == QVariant(manager::kSecretMask))
+            continue;
         if (sameValue(m_settings.value(it.key()), it.value()))
             continue;
-        if (!acceptable(it.key(), it.value())) {
-            CONFIG_LOG(qWarning) << "WARN: Ignoring invalid value for " << it.key() << " : "
-                                 << QString::fromUtf8(QJsonDocument::fromVariant(QVariantList{it.value()})
-                                                          .toJson(QJsonDocument::Compact)
-                                                          .left(200));
+        const QVariant value = accepted(it.key(), it.value());
+        if (!value.isValid()) {
+            const QString text = manager::isSecretName(it.key())
+                ? manager::kSecretMask
+                : QString::fromUtf8(
+                    QJsonDocument::fromVariant(QVariantList { it.value() }).toJson(QJsonDocument::Compact).left(200));
+            CONFIG_LOG(qWarning) << "WARN: Ignoring invalid value for " << it.key() << " : " << text;
             continue;
         }
-        m_settings.insert(it.key(), it.value());
-        changes.insert(it.key(), it.value());
+        if (sameValue(m_settings.value(it.key()), value))
+            continue;
+        m_settings.insert(it.key(), value);
+        changes.insert(it.key(), value);
     }
     if (!changes.isEmpty()) {
         save();
@@ -221,11 +258,21 @@ void Config::fromJson(const QJsonObject& object)
 QVariantMap Config::readFile()
 {
     QVariantMap changes;
+    const QFileInfo info(m_filename);
+    if (info.exists() && (!info.isReadable() || !QFile(m_filename).open(QIODevice::ReadOnly))) {
+        CONFIG_LOG(qWarning) << "WARN: Cannot read config file, using defaults : " << m_filename;
+        return changes;
+    }
     QSettings file(m_filename, QSettings::IniFormat);
     // Hand-edited files are UTF-8; without this the settings class reads Latin-1
     // and a save would store the mangled text.
     file.setIniCodec("UTF-8");
     const QStringList fileKeys = file.allKeys();
+    bool known = false;
+    for (const QString& key : fileKeys)
+        known = known || m_defaults.contains(key);
+    if (file.status() == QSettings::FormatError || (info.size() > 0 && !known))
+        CONFIG_LOG(qWarning) << "WARN: Config file is damaged, using defaults for what it lacks : " << m_filename;
     for (const QString& key : fileKeys) {
         QVariant value = file.value(key);
         // An unquoted comma makes the settings class read a list; the text is meant.
@@ -238,6 +285,17 @@ QVariantMap Config::readFile()
         if (value.userType() != QMetaType::QString) {
             CONFIG_LOG(qWarning) << "WARN: Ignoring unreadable value of " << key;
             continue;
+        }
+        // A boolean is kept as one, whatever spelling the file uses, so it is shown
+        // and published as true or false.
+        if (m_defaults.value(key).userType() == QMetaType::Bool) {
+            // Text that is no boolean is kept as it is (the file is not rewritten
+            // with a guess), but said so.
+            const std::optional<bool> b = boolFromText(value.toString());
+            if (b)
+                value = *b;
+            else
+                CONFIG_LOG(qWarning) << "WARN: Not a boolean value for " << key << " : " << value.toString().left(200);
         }
         if (m_settings.contains(key) && sameValue(m_settings.value(key), value))
             continue;
@@ -257,6 +315,13 @@ void Config::load()
 void Config::save()
 {
     unwatch();
+    if (!QFileInfo::exists(m_filename)) {
+        // It holds the broker password and the technician PIN: owner only, from the
+        // start (later writes keep the file's permissions).
+        QFile created(m_filename);
+        if (created.open(QIODevice::WriteOnly))
+            created.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
     {
         QSettings file(m_filename, QSettings::IniFormat);
         file.setIniCodec("UTF-8");

@@ -48,8 +48,9 @@ private:
     // Watches the file, or its folder while the file does not exist.
     void watch();
     void unwatch();
-    // Whether a value from outside may replace the stored one of this key.
-    bool acceptable(const QString& key, const QVariant& value) const;
+    // A value from outside converted to the type of the key's default, or invalid
+    // when it cannot replace the stored one without loss.
+    QVariant accepted(const QString& key, const QVariant& value) const;
 
     QString m_filename;
     QVariantMap m_settings;

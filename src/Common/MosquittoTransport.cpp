@@ -171,6 +171,9 @@ void MosquittoTransport::disconnectFromHost()
     // The DISCONNECT usually leaves at once and the library reports the end inside
     // this call; otherwise the write notifier sends it and the socket closes then.
     afterApiCall();
+    // Closing counts as disconnected from now on: a publish meanwhile is refused like
+    // any publish while not connected, instead of failing inside the library.
+    setStateAndError(Disconnected, NoError);
 }
 
 bool MosquittoTransport::subscribe(const QString& filter, quint8 qos)

@@ -1,11 +1,14 @@
 #include "MqttClient.h"
 
 #include "MosquittoTransport.h"
+#include "Secrets.h"
 
 #include <QDebug>
 #include <QLoggingCategory>
 #include <QMetaType>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace manager {
 
@@ -33,6 +36,14 @@ void MqttClient::setTransportFactory(TransportFactory factory) { m_factory = std
 
 MqttClient::ClientState MqttClient::state() const { return m_client ? m_client->state() : MqttTransport::Disconnected; }
 
+QStringList MqttClient::subscriptions() const
+{
+    QStringList filters;
+    for (const auto& s : m_subscriptions)
+        filters << s.first;
+    return filters;
+}
+
 void MqttClient::setHostname(const QString& hostname) { m_hostname = hostname; }
 void MqttClient::setPort(unsigned port) { m_port = port; }
 void MqttClient::setUsername(const QString& username) { m_username = username; }
@@ -53,6 +64,7 @@ void MqttClient::connect()
 
     if (!m_timer) {
         m_timer = new QTimer();
+        m_timer->setTimerType(Qt::PreciseTimer);
         QObject::connect(m_timer, &QTimer::timeout, this, &MqttClient::onTimeout);
     }
     MQTT_LOG(qDebug) << "Applying client configuration:";
@@ -61,8 +73,10 @@ void MqttClient::connect()
 
     if (!m_client) {
         m_client = m_factory ? m_factory() : new MosquittoTransport();
-        QObject::connect(m_client, &MqttTransport::connected, this, &MqttClient::connected);
+        // Subscriptions first: a listener of connected() may announce the program at
+        // once, and a peer that answers must find every filter already asked for.
         QObject::connect(m_client, &MqttTransport::connected, this, &MqttClient::onConnected);
+        QObject::connect(m_client, &MqttTransport::connected, this, &MqttClient::connected);
         QObject::connect(m_client, &MqttTransport::disconnected, this, &MqttClient::disconnected);
         QObject::connect(m_client, &MqttTransport::disconnected, this, &MqttClient::onDisconnected);
         QObject::connect(m_client, &MqttTransport::errorChanged, this, &MqttClient::onError);
@@ -119,7 +133,7 @@ void MqttClient::onStateChanged(MqttTransport::ClientState state)
     case MqttTransport::Disconnected:
         MQTT_LOG(qDebug) << "State is Disconnected.";
         m_timer->stop();
-        QTimer::singleShot(int(m_retryMillis), this, &MqttClient::onReconnect);
+        QTimer::singleShot(int(m_retryMillis), Qt::PreciseTimer, this, &MqttClient::onReconnect);
         break;
     }
 }
@@ -150,7 +164,16 @@ void MqttClient::onDisconnected() { MQTT_LOG(qInfo) << "Disconnected from broker
 
 void MqttClient::subscribe(const QString& topic, quint8 qos)
 {
-    m_subscriptions.append(qMakePair(topic, qos));
+    // Each filter is remembered once: asking again (as a listener of connected()
+    // may, on every connection) only changes its QoS.
+    auto known = std::find_if(m_subscriptions.begin(), m_subscriptions.end(),
+        [&topic](const QPair<QString, quint8>& s) { return s.first == topic; });
+    if (known == m_subscriptions.end())
+        m_subscriptions.append(qMakePair(topic, qos));
+    else if (known->second == qos)
+        return; // already asked for on this connection, or will be on the next
+    else
+        known->second = qos;
     if (m_client && m_client->state() == MqttTransport::Connected)
         subscribeNow(topic, qos);
 }
@@ -170,7 +193,7 @@ bool MqttClient::publish(const QByteArray& data, const QString& topic, quint8 qo
     if (debugEnabled())
         MQTT_LOG(qDebug) << "Publishing to topic '" << topic << "' with Qos = " << qos
                          << " and Retain = " << boolText(retain) << ":\n"
-                         << QString::fromUtf8(data);
+                         << maskSecrets(QString::fromUtf8(data));
     if (m_client->publish(topic, data, qos, retain) == -1) {
         emit error(QStringLiteral("Publish to ") + topic + QStringLiteral(" failed."));
         return false;
@@ -181,7 +204,7 @@ bool MqttClient::publish(const QByteArray& data, const QString& topic, quint8 qo
 void MqttClient::onReceived(const QByteArray& message, const QString& topic)
 {
     if (debugEnabled())
-        MQTT_LOG(qDebug) << "Received on topic: " << topic << "\n" << QString::fromUtf8(message);
+        MQTT_LOG(qDebug) << "Received on topic: " << topic << "\n" << maskSecrets(QString::fromUtf8(message));
     emit received(message, topic.toUtf8());
 }
 

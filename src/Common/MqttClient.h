@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -33,6 +34,8 @@ public:
     void setTransportFactory(TransportFactory factory);
     MqttTransport* transport() const { return m_client; }
     ClientState state() const;
+    // The remembered topic filters, each once, in the order first subscribed.
+    QStringList subscriptions() const;
 
     void setHostname(const QString& hostname);
     void setPort(unsigned port);

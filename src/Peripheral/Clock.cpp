@@ -1,6 +1,7 @@
 #include "Clock.h"
 
 #include "MqttClient.h"
+#include "Secrets.h"
 
 #include <QDeadlineTimer>
 #include <QDebug>
@@ -103,7 +104,8 @@ void Clock::dispatch(const QString& topicName, const QJsonObject& object)
 
 void Clock::reportParseError(const QByteArray& payload, const QString&)
 {
-    qCritical().noquote().nospace() << tag() << "Failed to parse JSON message: " << QString::fromUtf8(payload);
+    qCritical().noquote().nospace() << tag() << "Failed to parse JSON message: "
+                                    << manager::maskSecrets(QString::fromUtf8(payload));
 }
 
 void Clock::onStatusReceived(const QJsonObject& object)

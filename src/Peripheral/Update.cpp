@@ -25,6 +25,7 @@ Update::Update(MqttClient& mqtt, const QString& deviceBase, QObject* parent)
     , m_checkTimer(new QTimer(this))
 {
     m_checkTimer->setSingleShot(true);
+    m_checkTimer->setTimerType(Qt::PreciseTimer);
     m_checkTimer->setInterval(CheckTimeoutMillis);
     connect(&m_mqtt, &MqttClient::connected, this, &Update::refresh);
     connect(&m_mqtt, &MqttClient::disconnected, this, &Update::onDisconnected);

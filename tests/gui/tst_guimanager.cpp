@@ -1,4 +1,6 @@
 #include "GuiFixture.h"
+#include "LogCapture.h"
+#include "Logger.h"
 
 #include "Board.h"
 #include "Ethernet.h"
@@ -7,6 +9,7 @@
 #include "SessionManager.h"
 #include "Validator.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -73,7 +76,7 @@ private slots:
             f.setValidator(s);
             QCOMPARE(f.gui->screen(), QString("InitPage"));
         }
-        f.gui->saveDeviceIdRequest("A1");
+        f.gui->saveDeviceIdRequest("K00000001");
         QCOMPARE(f.gui->screen(), QString("OutOfService"));
     }
 
@@ -278,10 +281,17 @@ private slots:
         f.config->set("gui/deviceId", f.config->get("gui/deviceId").toString() + "2");
         QCOMPARE(spy.size(), 0); // a missing file keeps the id
         QCOMPARE(f.gui->deviceId(), QString("K12345678"));
-        f.gui->saveDeviceIdRequest("N-1");
+        f.gui->saveDeviceIdRequest("C00000001");
         QFile saved(f.config->get("gui/deviceId").toString());
         QVERIFY(saved.open(QIODevice::ReadOnly));
-        QCOMPARE(saved.readAll(), QByteArray("N-1"));
+        QCOMPARE(saved.readAll(), QByteArray("C00000001"));
+        saved.close();
+        // Anything but C or K and eight digits is refused and the file left alone.
+        for (const char* bad : { "N-1", "k12345678", "K1234567", "K123456789", "CK1234567", "" })
+            f.gui->saveDeviceIdRequest(QString::fromLatin1(bad));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), QByteArray("C00000001"));
+        QCOMPARE(f.gui->deviceId(), QString("C00000001"));
         // Reloading the same id still notifies.
         f.config->set("gui/deviceId", f.dir.filePath("serialnumber"));
         QCOMPARE(spy.size(), 2);
@@ -293,9 +303,9 @@ private slots:
         QSignalSpy error(f.gui.get(), &GUIManager::errorOccured);
         // A directory in place of the file cannot be opened for writing, even by root.
         f.config->set("gui/deviceId", f.dir.path());
-        f.gui->saveDeviceIdRequest("NEW");
+        f.gui->saveDeviceIdRequest("K00000002");
         QCOMPARE(error.size(), 1);
-        QCOMPARE(f.gui->deviceId(), QString("NEW"));
+        QCOMPARE(f.gui->deviceId(), QString("K00000002"));
     }
 
     void maintenanceBarcode()
@@ -308,7 +318,7 @@ private slots:
         f.gui->settingsLoginRequest("7391");
         f.inject("vexa/blm/barcode/maintenance/scanned", validator);
         QCOMPARE(applied.size(), 1);
-        QCOMPARE(applied.at(0).at(0).toStringList(), QStringList{"OBC : mqtt://u:p@10.0.0.2:1883"});
+        QCOMPARE(applied.at(0).at(0).toStringList(), QStringList { "OBC : mqtt://u@10.0.0.2:1883" });
         QCOMPARE(f.countOn("vexa/blm/config/set"), 1);
         QCOMPARE(f.soundsPlayed(), QStringList{kValid});
         QCOMPARE(f.countOn("vexa/board/led/play/request/1"), 1);
@@ -321,13 +331,27 @@ private slots:
         QCOMPARE(applied.size(), 1);
         QCOMPARE(f.soundsPlayed().size(), 1);
 
-        // On eth0: applied in order.
+        // On eth0 but failing the Ethernet page's own checks: warned, told, nothing applied.
         f.inject("vexa/network/ethernet/state", QJsonObject{{"interface", "eth0"}});
+        QSignalSpy error(f.gui.get(), &GUIManager::errorOccured);
         f.inject("vexa/blm/barcode/maintenance/scanned", net);
+        QCOMPARE(applied.size(), 1);
+        QCOMPARE(error.size(), 1);
+        QCOMPARE(error.at(0).at(0).toString(),
+            f.gui->network()->ethernet()->checkConfig("manual", "192.168.1.10", "", "", "", ""));
+        QCOMPARE(f.countOn("vexa/network/ethernet/config/set"), 0);
+        QVERIFY(f.gui->network()->ethernet()->method() != QLatin1String("manual"));
+
+        // Complete: applied in order.
+        const QJsonObject good { { "network",
+            QJsonObject { { "eth0",
+                QJsonObject {
+                    { "method", "manual" }, { "address", "192.168.1.10" }, { "netmask", "255.255.255.0" } } } } } };
+        f.inject("vexa/blm/barcode/maintenance/scanned", good);
         QCOMPARE(applied.size(), 2);
         QCOMPARE(applied.at(1).at(0).toStringList(),
-                 (QStringList{"Method : manual", "Address : 192.168.1.10", "Netmask : ", "Gateway : ", "DNS #0 : ",
-                              "DNS #1 : "}));
+            (QStringList { "Method : manual", "Address : 192.168.1.10", "Netmask : 255.255.255.0",
+                "Gateway : ", "DNS #0 : ", "DNS #1 : " }));
         QCOMPARE(f.countOn("vexa/network/ethernet/config/set"), 1);
 
         // Invalid URL: warned, nothing applied.
@@ -337,6 +361,58 @@ private slots:
         f.inject("vexa/blm/barcode/maintenance/scanned", QJsonObject{{"network", QJsonObject{{"eth0", 7}}}});
         QCOMPARE(applied.size(), 2);
         QCOMPARE(f.countOn("vexa/network/ethernet/config/set"), 1);
+    }
+
+    void largeDelaysDoNotWrap()
+    {
+        GuiFixture f(
+            QStringLiteral("K12345678"), { { "gui/displayOffMin", INT_MAX }, { "gui/shutdownDelaySec", INT_MAX } });
+        f.inject("vexa/board/config", QJsonObject { { "device", QJsonObject { { "delayShutdownFor", 30 } } } });
+        QCOMPARE(QJsonDocument::fromJson(f.transport->payloadsOn("vexa/board/config/set").last()).object(),
+            (QJsonObject { { "device", QJsonObject { { "delayShutdownFor", INT_MAX } } } }));
+        f.setValidator("offline");
+        QCOMPARE(f.gui->screen(), QString("OutOfOrder"));
+        bool displayTimerLong = false;
+        for (QTimer* t : f.gui->findChildren<QTimer*>())
+            displayTimerLong = displayTimerLong || (t->isActive() && t->interval() == INT_MAX);
+        QVERIFY(displayTimerLong);
+    }
+
+    void screenTimeoutIsNeverEarly()
+    {
+        GuiFixture f;
+        f.setValidator("online");
+        QElapsedTimer clock;
+        clock.start();
+        f.gui->setScreen("Valid", 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.gui->screen(), QString("ScanScreens"), 20000);
+        QVERIFY2(clock.elapsed() >= 3000, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    void damagedFilesAreReported()
+    {
+        manager::Logger::instance(); // installed first, so the capture below stays on top
+        LogCapture log;
+        {
+            GuiFixture empty(QStringLiteral("  \n"));
+            GuiFixture garbage(QStringLiteral("\x01\x02zz"));
+        }
+        QCOMPARE(log.lines().filter("WARN: Device id file is empty").size(), 1);
+        QCOMPARE(log.lines().filter("WARN: Device id file holds no valid device id").size(), 1);
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath("events.ini");
+        const QByteArray junk("\x89PNG\r\n\x1a\n not an event log \xff");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(junk);
+        file.close();
+        Config config(dir.filePath("gui.conf"), GUIManager::Defaults);
+        EventManager events(config, path);
+        QCOMPARE(log.lines().filter("[EventManager] WARN: Event file " + path + " is damaged").size(), 1);
+        QFile kept(path + ".damaged");
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), junk);
     }
 
     void maintenanceGestureTogglesLogin()

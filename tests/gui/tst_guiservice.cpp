@@ -1,5 +1,9 @@
 #include "Broker.h"
 #include "GuiFixture.h"
+#include "LogCapture.h"
+#include "Logger.h"
+
+#include "Validator.h"
 
 #include "MqttClient.h"
 #include "SessionManager.h"
@@ -87,7 +91,7 @@ private slots:
         QCOMPARE(listener.last("vexa/ui/info").value("version").toString(), QCoreApplication::applicationVersion());
         QCOMPARE(listener.last("vexa/ui/status"), (QJsonObject{{"service", true}, {"technician", false}}));
         QCOMPARE(listener.last("vexa/ui/config").value("gui").toObject().value("settingsPin").toString(),
-                 QString("7391"));
+            QString("********"));
 
         // The technician flag follows the session.
         gui.settingsLoginRequest("7391");
@@ -125,6 +129,108 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(listener.count("vexa/ui/info"), infoBefore + 1, 15000);
         QTest::qWait(500);
         QCOMPARE(listener.count("vexa/ui/info"), infoBefore + 1);
+    }
+
+    // An unclean exit leaves the will retained; the next run's status replaces it.
+    void retainedStatusReplacesTheWill()
+    {
+        Broker broker;
+        if (!broker.start())
+            QSKIP("mosquitto cannot be started here");
+        QTemporaryDir dir;
+        QVariantMap defaults = GUIManager::Defaults;
+        defaults.insert("mqtt/host", broker.host());
+        defaults.insert("mqtt/port", int(broker.port()));
+        defaults.insert("gui/deviceId", dir.filePath("sn"));
+        defaults.insert("log/syslog", false);
+        Config config(dir.filePath("gui.conf"), defaults);
+        GUIManager::Options options;
+        options.eventLogPath = dir.filePath("events.ini");
+        options.mqttRetryMillis = 300;
+        {
+            Listener first(broker);
+            auto* gui = new GUIManager(config, options);
+            QTRY_VERIFY_WITH_TIMEOUT(first.count("vexa/ui/config") >= 1, 15000);
+            delete gui; // no DISCONNECT, as after kill -9: the broker publishes the will
+            QTRY_COMPARE_WITH_TIMEOUT(first.last("vexa/ui/status"), (QJsonObject { { "service", false } }), 15000);
+        }
+        GUIManager gui(config, options);
+        QTRY_COMPARE_WITH_TIMEOUT(gui.mqtt().state(), manager::MqttTransport::Connected, 15000);
+        QTest::qWait(300); // its status reaches the broker before the late subscriber asks
+        Listener late(broker);
+        QTRY_VERIFY_WITH_TIMEOUT(late.count("vexa/ui/status") >= 1, 15000);
+        QCOMPARE(late.last("vexa/ui/status"), (QJsonObject { { "service", true }, { "technician", false } }));
+    }
+
+    // Broker restarts: every reconnection renews the same subscriptions before the
+    // program announces itself, so a validator that answers at once is heard.
+    void brokerRestartsKeepEverySubscription()
+    {
+        Broker broker;
+        if (!broker.start())
+            QSKIP("mosquitto cannot be started here");
+        manager::Logger::instance();
+        LogCapture log;
+        QTemporaryDir dir;
+        QVariantMap defaults = GUIManager::Defaults;
+        defaults.insert("mqtt/host", broker.host());
+        defaults.insert("mqtt/port", int(broker.port()));
+        defaults.insert("gui/deviceId", dir.filePath("sn"));
+        defaults.insert("log/syslog", false);
+        Config config(dir.filePath("gui.conf"), defaults);
+        GUIManager::Options options;
+        options.eventLogPath = dir.filePath("events.ini");
+        GUIManager gui(config, options); // the device's own 3000 ms retry
+
+        // The validator stand-in sends its status the moment the program says hello.
+        MqttClient validator;
+        validator.setHostname(broker.host());
+        validator.setPort(broker.port());
+        validator.setRetryMillis(200);
+        validator.setClientId(QStringLiteral("validator"));
+        validator.subscribe(QStringLiteral("vexa/ui/info"));
+        bool online = true;
+        QObject::connect(&validator, &MqttClient::received, [&](const QByteArray&, const QByteArray& topic) {
+            if (topic != "vexa/ui/info")
+                return;
+            const QJsonObject status = online ? GuiFixture::validatorStatus(false, true, true, true, true)
+                                              : GuiFixture::validatorStatus(false, true, false, true, true);
+            validator.publish(QJsonDocument(status).toJson(), QStringLiteral("vexa/blm/status"));
+        });
+        QSignalSpy connections(&gui.mqtt(), &MqttClient::connected);
+        // The stand-in's own lines name only its one filter.
+        QList<int> subscribedAtConnected;
+        QObject::connect(&gui.mqtt(), &MqttClient::connected, [&] {
+            const QStringList lines = log.lines().filter(QStringLiteral("[MqttClient] Subscribing to '"));
+            subscribedAtConnected << lines.size() - lines.filter(QStringLiteral("'vexa/ui/info'")).size();
+        });
+        validator.connect();
+        QTRY_COMPARE_WITH_TIMEOUT(validator.state(), manager::MqttTransport::Connected, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(connections.size(), 1, 15000);
+        if (gui.validator()->status() != QLatin1String("online")) // the stand-in may have come second
+            validator.publish("{}", QStringLiteral("vexa/ui/info"));
+        QTRY_COMPARE_WITH_TIMEOUT(gui.validator()->status(), QString("online"), 15000);
+
+        for (int i = 1; i <= 20; ++i) {
+            broker.stop();
+            QTRY_COMPARE_WITH_TIMEOUT(gui.mqtt().state(), manager::MqttTransport::Disconnected, 15000);
+            online = !online;
+            QVERIFY(broker.start());
+            QElapsedTimer up;
+            up.start();
+            QTRY_VERIFY_WITH_TIMEOUT(validator.state() == manager::MqttTransport::Connected, 30000);
+            QTRY_COMPARE_WITH_TIMEOUT(connections.size(), i + 1, 30000);
+            QVERIFY2(up.elapsed() <= 5000,
+                qPrintable(QStringLiteral("reconnection %1 took %2 ms").arg(i).arg(up.elapsed())));
+            QTRY_COMPARE_WITH_TIMEOUT(
+                gui.validator()->status(), online ? QString("online") : QString("out-of-service"), 15000);
+        }
+
+        // Every filter asked for once per connection, all before the program heard of it.
+        QCOMPARE(subscribedAtConnected.size(), 21);
+        const int filters = gui.mqtt().subscriptions().size();
+        for (int i = 0; i < subscribedAtConnected.size(); ++i)
+            QCOMPARE(subscribedAtConnected.at(i), filters * (i + 1));
     }
 };
 

@@ -173,7 +173,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(conn.size(), 1, 15000);
         QCOMPARE(logLinesStartingWith(QStringLiteral("[MqttClient] Subscribing to ")),
             (QStringList { "[MqttClient] Subscribing to 's/a' with QoS = 0",
-                "[MqttClient] Subscribing to 's/b' with QoS = 1", "[MqttClient] Subscribing to 's/a' with QoS = 0" }));
+                "[MqttClient] Subscribing to 's/b' with QoS = 1" }));
 
         MqttClient sender;
         pointAt(sender, broker);
@@ -220,8 +220,8 @@ private slots:
         QVERIFY(broker.start());
         QTRY_COMPARE_WITH_TIMEOUT(conn.size(), 2, 15000);
         QCOMPARE(logLinesStartingWith(QStringLiteral("[MqttClient] Subscribing to ")),
-            (QStringList { "[MqttClient] Subscribing to 'r/a' with QoS = 0",
-                "[MqttClient] Subscribing to 'r/b' with QoS = 0", "[MqttClient] Subscribing to 'r/a' with QoS = 0" }));
+            (QStringList {
+                "[MqttClient] Subscribing to 'r/a' with QoS = 0", "[MqttClient] Subscribing to 'r/b' with QoS = 0" }));
         QVERIFY(client.publish("after-a", "r/a"));
         QVERIFY(client.publish("after-b", "r/b"));
         QTRY_COMPARE_WITH_TIMEOUT(rx.size(), 2, 15000);
@@ -490,8 +490,13 @@ private slots:
         client.connect();
         QTRY_COMPARE_WITH_TIMEOUT(conn.size(), 1, 15000);
 
+        // Leaving counts as disconnected at once: a publish meanwhile is refused
+        // quietly, not reported as a failure.
+        QSignalSpy errors(&client, &MqttClient::error);
         client.setPort(second.port());
         client.connect();
+        QVERIFY(!client.publish("while-leaving", "m/x"));
+        QVERIFY(errors.isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(conn.size(), 2, 15000);
         QVERIFY(client.publish("on-second", "m/x"));
         QTRY_COMPARE_WITH_TIMEOUT(rx.size(), 1, 15000);

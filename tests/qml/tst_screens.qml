@@ -271,18 +271,59 @@ Item {
             compare(mock.savedDeviceIds.join(","), "K12345678")
         }
 
-        function test_serialNumberEnterConfirmsEvenWhenInvalid() {
+        function test_serialNumberEnterIgnoresInvalidInput() {
             var page = createScreen("InitPage")
             var field = findChild(page, "serialField")
+            var confirm = findChild(page, "serialConfirm")
             activateTestWindow()
             field.forceActiveFocus()
             keyClick("K")
             keyClick(Qt.Key_Return)
-            var confirm = findChild(page, "serialConfirm")
+            wait(300) // a pop-up would have begun to open by now
+            verify(!confirm.visible)
+            for (var i = 1; i <= 8; ++i)
+                keyClick(Qt.Key_0 + i)
+            keyClick(Qt.Key_Return)
             tryCompare(confirm, "opened", true, 10000)
             mouseClick(findChild(confirm.contentItem, "popupNo"))
             tryCompare(confirm, "visible", false, 10000)
             compare(mock.savedDeviceIds.length, 0)
+        }
+
+        function test_serialNumberLayout() {
+            mock.deviceId = ""
+            var page = createScreen("InitPage")
+            var column = findChild(page, "serialColumn")
+            var centre = column.mapToItem(page, 0, column.height / 2).y
+            verify(Math.abs(centre - page.height / 2) < 2, centre)
+            // Two balanced lines: the wrap leaves no lone word behind.
+            var hint = findChild(page, "serialHint")
+            var metrics = Qt.createQmlObject("import QtQuick 2.15; TextMetrics {}", page)
+            metrics.font = hint.font
+            metrics.text = hint.text
+            compare(hint.lineCount, 2)
+            verify(hint.contentWidth < metrics.width * 0.7, hint.contentWidth + " of " + metrics.width)
+        }
+
+        function test_greekScanHintsFitOnTwoLines() {
+            mock.language = "el_GR"
+            if (!mock.catalogueLoaded)
+                skip("Greek catalogue not built in")
+            var scan = createScreen("ScanScreens")
+            var hint = findChild(scan, "scanHint")
+            scan.mode = 0
+            compare(hint.lineCount, 2)
+            scan.mode = 1
+            compare(hint.lineCount, 2)
+            verify(hint.text.indexOf("ΕΙΣΙΤΗΡΙΟ") >= 0, hint.text)
+            for (var name of ["ScanCard", "ScanBarcode"]) {
+                var page = createScreen(name)
+                var text = findChild(page, "scanHint")
+                compare(text.lineCount, 2, name)
+            }
+            mock.language = "en_IE"
+            scan.mode = 0
+            verify(Math.abs(hint.fontInfo.pointSize - 14) < 0.5, hint.fontInfo.pointSize) // the size that fits stays
         }
 
         function test_serialFieldStartsWithTheDeviceId() {
