@@ -12,6 +12,8 @@ Popup {
     property string text
     property url imageSource
     property size imageSize: Qt.size(200, 200)
+    // Shown round the image; a QR code needs a light margin to be read on a dark pop-up.
+    property color imageBackground: "transparent"
     property real windowWidth: 400
     property real windowHeight: 200
     readonly property bool hasImage: imageSource.toString() !== ""
@@ -57,6 +59,13 @@ Popup {
             horizontalAlignment: Text.AlignHCenter
             verticalAlignment: Text.AlignVCenter
             wrapMode: Text.WordWrap
+        }
+
+        Rectangle {
+            anchors.fill: image
+            anchors.margins: -12
+            visible: root.hasImage
+            color: root.imageBackground
         }
 
         Image {
