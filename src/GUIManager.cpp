@@ -188,6 +188,9 @@ void GUIManager::initQml()
     qmlRegisterType<Transaction>("com.vexa.ticketing.transaction", 1, 0, "Transaction");
     qmlRegisterType<manager::Connection>("com.vexa.network.connection", 1, 0, "Connection");
     qmlRegisterType<IPv4>("com.vexa.network.ipv4", 1, 0, "IPv4");
+    // The header only names these; the settings pages reach them through the manager.
+    qRegisterMetaType<manager::Clock*>("manager::Clock*");
+    qRegisterMetaType<manager::Update*>("manager::Update*");
 
     m_transaction = Transaction().toMap();
     m_qmlContext->setContextProperty(QStringLiteral("manager"), this);

@@ -25,6 +25,14 @@ QtObject {
     readonly property color keyLight: "#D6D6D6"
     readonly property color keyDark: "#787878"
     readonly property color timeLight: "#70758e"
+    // Settings menu rows
+    readonly property color rowText: "#e7e7e7"
+    readonly property color rowTop: "#333"
+    readonly property color rowPressedTop: "#222"
+    readonly property color rowBottom: "#222"
+    readonly property color rowTopLine: "#444"
+    readonly property color rowBottomLine: "#000"
+    // Status colours of the settings pages
     readonly property color statusGood: "#4caf50"
     readonly property color statusWarn: "#ffc107"
     readonly property color statusBad: "#f44336"
@@ -53,6 +61,8 @@ QtObject {
     readonly property int reportQrSize: 300
     readonly property int faultSymbolSize: 300
     readonly property int keyboardHeight: 250
+    readonly property int settingsBarHeight: 70
+    readonly property int settingsTitlePixels: 28
 
     // Durations (ms)
     readonly property int frameInterval: 300

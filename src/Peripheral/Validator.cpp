@@ -1,6 +1,7 @@
 #include "Validator.h"
 
 #include "MqttClient.h"
+#include "Topics.h"
 
 #include <QDebug>
 #include <QHash>
@@ -9,13 +10,6 @@
 namespace manager {
 
 namespace {
-
-const QString CardRemovedTopic = QStringLiteral("vexa/rfid/card/removed");
-const QString CardFoundTopic = QStringLiteral("vexa/rfid/card/found");
-const QString RfidEnableTopic = QStringLiteral("vexa/rfid/enable");
-const QString RfidDisableTopic = QStringLiteral("vexa/rfid/disable");
-const QString BarcodeEnableTopic = QStringLiteral("vexa/barcode/enable");
-const QString BarcodeDisableTopic = QStringLiteral("vexa/barcode/disable");
 
 QJsonObject objectAt(const QJsonObject& object, const char* key) { return object.value(QLatin1String(key)).toObject(); }
 
@@ -55,15 +49,15 @@ Validator::Validator(MqttClient& mqtt, const QString& base, QObject* parent)
     subscribe(topic("/rfid/scanned"));
     subscribe(topic("/barcode/scanned"));
     subscribe(topic("/barcode/maintenance/scanned"));
-    subscribe(CardRemovedTopic);
-    subscribe(CardFoundTopic);
+    subscribe(topics::CardRemoved);
+    subscribe(topics::CardFound);
 }
 
 void Validator::onMqttReceived(const QByteArray& payload, const QByteArray& topic)
 {
     // The card reader's removal notice carries nothing worth parsing, and must get
     // through even when its payload is not JSON.
-    if (QString::fromUtf8(topic) == CardRemovedTopic) {
+    if (QString::fromUtf8(topic) == topics::CardRemoved) {
         emit cardRemoved();
         return;
     }
@@ -86,7 +80,7 @@ void Validator::dispatch(const QString& topic, const QJsonObject& object)
         onConfigReceived(object, topic);
     else if (topic == this->topic("/rfid/retry"))
         emit cardRetry();
-    else if (topic == CardFoundTopic)
+    else if (topic == topics::CardFound)
         onCardFound(object, topic);
     else if (topic == this->topic("/rfid/scanned"))
         onCardScannedReceived(object, topic);
@@ -219,28 +213,28 @@ void Validator::enableBarcode()
 {
     if (m_barcode.enabled())
         return;
-    publish(BarcodeEnableTopic, QByteArray());
+    publish(topics::BarcodeEnable, QByteArray());
 }
 
 void Validator::disableBarcode()
 {
     if (!m_barcode.enabled())
         return;
-    publish(BarcodeDisableTopic, QByteArray());
+    publish(topics::BarcodeDisable, QByteArray());
 }
 
 void Validator::enableRfid()
 {
     if (m_rfid.enabled())
         return;
-    publishJson(RfidEnableTopic, QJsonObject { { QStringLiteral("autoread"), true } });
+    publishJson(topics::RfidEnable, QJsonObject { { QStringLiteral("autoread"), true } });
 }
 
 void Validator::disableRfid()
 {
     if (!m_rfid.enabled())
         return;
-    publish(RfidDisableTopic, QByteArray());
+    publish(topics::RfidDisable, QByteArray());
 }
 
 void Validator::saveConfig()

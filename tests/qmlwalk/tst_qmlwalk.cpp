@@ -101,6 +101,7 @@ private:
     void walkTickets();
     void walkFaults();
     void walkTechnician();
+    void walkSettingsPages();
     void walkPopupAndBusy();
 
     std::unique_ptr<ScriptedDevice> m_device;
@@ -251,8 +252,38 @@ void tst_QmlWalk::walkTechnician()
     gui.settingsLoginRequest(m_device->config().get(QStringLiteral("gui/settingsPin")).toString());
     // The login page itself moves on to the settings.
     visit(QStringLiteral("Settings"));
+    walkSettingsPages();
     gui.settingsLogoutRequest();
     visit(QStringLiteral("ScanScreens"));
+}
+
+// Every menu page opens, lives a moment and closes again; the validator page
+// also opens its configuration form.
+void tst_QmlWalk::walkSettingsPages()
+{
+    QQuickItem* settings = m_device->screenItem(QStringLiteral("Settings"));
+    QVERIFY(settings);
+    QObject* stack = settings->property("stack").value<QObject*>();
+    QVERIFY(stack);
+    const int rows = 8;
+    for (int row = 0; row < rows; ++row) {
+        QVERIFY(QMetaObject::invokeMethod(settings, "openRow", Q_ARG(QVariant, row)));
+        QTRY_COMPARE_WITH_TIMEOUT(stack->property("busy").toBool(), false, 10000);
+        QCOMPARE(stack->property("depth").toInt(), 2);
+        ScriptedDevice::settle(300);
+        if (row == 0) {
+            QQuickItem* configure = m_device->findItem(QStringLiteral("configureButton"));
+            QVERIFY(configure);
+            QVERIFY(QMetaObject::invokeMethod(configure, "clicked"));
+            QTRY_COMPARE_WITH_TIMEOUT(stack->property("depth").toInt(), 3, 10000);
+            ScriptedDevice::settle(300);
+            QVERIFY(QMetaObject::invokeMethod(settings, "back"));
+            QTRY_COMPARE_WITH_TIMEOUT(stack->property("busy").toBool(), false, 10000);
+        }
+        QVERIFY(QMetaObject::invokeMethod(settings, "back"));
+        QTRY_COMPARE_WITH_TIMEOUT(stack->property("depth").toInt(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(stack->property("busy").toBool(), false, 10000);
+    }
 }
 
 void tst_QmlWalk::walkPopupAndBusy()

@@ -1,44 +1,184 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
+import QtQuick.Layouts 1.15
 import "../../controls"
+import "logic.js" as Logic
 
-// The technician's settings area. For now it offers the way out.
+// The technician's settings area: a tool bar over a stack whose first page is the
+// menu. Sub-pages are created when pushed and destroyed when popped.
 Item {
     id: page
+    objectName: "settingsPage"
 
-    ToolBar {
-        id: bar
-        anchors.left: parent.left
-        anchors.right: parent.right
-        height: 70
+    property string chosenTitle: ""
+    readonly property string title: stack.depth > 1 ? chosenTitle : "Settings"
+    readonly property alias stack: stack
 
-        Label {
-            anchors.centerIn: parent
-            text: "Settings"
-            font.pixelSize: 28
-            elide: Label.ElideRight
+    function openRow(index) {
+        // One sub-page at a time: a second tap during the push transition is ignored.
+        if (stack.depth > 1 || index < 0 || index >= Logic.menu.length)
+            return
+        chosenTitle = Logic.menu[index].title
+        stack.push(Logic.pageFolder + Logic.menu[index].page)
+    }
+
+    function back() {
+        stack.pop()
+        Qt.inputMethod.hide()
+    }
+
+    function chooseHeaderItem(item) {
+        var action = Logic.headerAction(item)
+        if (action.kind === "scan") {
+            configPopup.text = "Scan Configuration QR code"
+            configPopup.open()
+        } else if (action.kind === "confirm") {
+            confirmPopup.command = action.command
+            confirmPopup.open()
+        } else if (action.kind === "logout") {
+            manager.settingsLogoutRequest()
         }
     }
 
-    Column {
-        anchors.centerIn: parent
-        spacing: 20
+    function reset() {
+        stack.pop(null)
+        headerMenu.close()
+        confirmPopup.close()
+        configPopup.close()
+        Qt.inputMethod.hide()
+    }
 
-        Label {
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: "Serial Number : " + manager.deviceId
-            font.pointSize: 14
-        }
+    onVisibleChanged: reset()
 
-        Button {
-            objectName: "logoutButton"
-            anchors.horizontalCenter: parent.horizontalCenter
-            width: 300
-            height: 70
-            highlighted: true
-            text: "Logout"
-            onClicked: manager.settingsLogoutRequest()
+    Connections {
+        target: manager
+        function onBarcodeConfigurationApplied(configList) {
+            configPopup.text = Logic.appliedText(configList)
+            configPopup.open()
         }
+    }
+
+    ToolBar {
+        id: bar
+        objectName: "settingsBar"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        height: Theme.settingsBarHeight
+        onVisibleChanged: if (!visible) headerMenu.close()
+
+        RowLayout {
+            anchors.fill: parent
+            spacing: 0
+
+            ToolButton {
+                objectName: "backButton"
+                Layout.preferredWidth: 60
+                Layout.fillHeight: true
+                visible: stack.depth > 1
+                onClicked: page.back()
+                contentItem: Image {
+                    height: 60
+                    fillMode: Image.PreserveAspectFit
+                    sourceSize: Qt.size(60, 60)
+                    source: "qrc:/qml/images/Icons/chevron-left.svg"
+                }
+            }
+
+            Label {
+                objectName: "settingsTitle"
+                Layout.fillWidth: true
+                Layout.leftMargin: stack.depth > 1 ? 0 : 20
+                text: page.title
+                font.pixelSize: Theme.settingsTitlePixels
+                elide: Label.ElideRight
+                verticalAlignment: Qt.AlignVCenter
+            }
+
+            ToolButton {
+                id: menuButton
+                objectName: "menuButton"
+                Layout.preferredWidth: 60
+                Layout.fillHeight: true
+                onClicked: headerMenu.open()
+                contentItem: Image {
+                    fillMode: Image.Pad
+                    source: "qrc:/qml/images/Icons/menu.png"
+                }
+
+                Menu {
+                    id: headerMenu
+                    objectName: "headerMenu"
+                    x: menuButton.width - width
+                    y: 0
+
+                    Repeater {
+                        model: Logic.headerMenu
+                        MenuItem {
+                            objectName: "headerMenu_" + modelData
+                            text: modelData
+                            onTriggered: page.chooseHeaderItem(modelData)
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    StackView {
+        id: stack
+        objectName: "settingsStack"
+        anchors.top: bar.bottom
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        clip: true
+
+        initialItem: ListView {
+            id: menuList
+            objectName: "settingsMenu"
+            interactive: false
+            model: Logic.menu
+            delegate: RowButton {
+                objectName: "menuRow_" + modelData.title
+                width: menuList.width
+                height: menuList.height / 8
+                title: modelData.title
+                description: modelData.description
+                rowIcon: Logic.iconFolder + modelData.icon
+                onClicked: page.openRow(index)
+            }
+        }
+    }
+
+    CustomPopup {
+        id: confirmPopup
+        objectName: "confirmPopup"
+        property string command: ""
+        isDialog: true
+        retranslate: manager.dynTr
+        text: manager.dynTr + qsTr("Are you sure?")
+        onButtonYesPressed: {
+            var slot = Logic.commandSlot(command)
+            if (slot !== "")
+                manager[slot]()
+        }
+    }
+
+    // The maintenance barcode is read while this is open.
+    CustomPopup {
+        id: configPopup
+        objectName: "configPopup"
+        isDialog: false
+        retranslate: manager.dynTr
+        onOpened: validatorManager.enableBarcode()
+        // Closed because the settings screen went away (log-out, expiry, ignition
+        // off): the idle rule has already chosen the readers' state, and switching
+        // the barcode reader off now would leave passengers with a dead reader.
+        onClosed: if (page.visible) validatorManager.disableBarcode()
+    }
+
+    KeyboardPanel {
+        owner: "Settings"
     }
 }

@@ -1,0 +1,29 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Controls.Material 2.15
+import QtQuick.Layouts 1.15
+
+// A label at the left and its value right-aligned.
+RowLayout {
+    property string label
+    property string value
+    property color valueColor: Material.foreground
+
+    Layout.fillWidth: true
+    spacing: 10
+
+    Label {
+        text: parent.label
+        font.pixelSize: 16
+        opacity: 0.8
+    }
+    Label {
+        objectName: "value_" + parent.label
+        Layout.fillWidth: true
+        text: parent.value
+        color: parent.valueColor
+        font.pixelSize: 16
+        horizontalAlignment: Text.AlignRight
+        elide: Text.ElideLeft
+    }
+}

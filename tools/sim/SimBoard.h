@@ -1,0 +1,55 @@
+#pragma once
+
+#include "SimService.h"
+
+#include <QElapsedTimer>
+
+class QTimer;
+
+// The carrier-board service: ignition, sensors, display backlight and light sensor,
+// peripheral power, audio mute, LEDs, buzzer and the power-off delay.
+class SimBoard : public SimService
+{
+    Q_OBJECT
+public:
+    SimBoard(manager::MqttClient& mqtt, const QString& base, QObject* parent = nullptr);
+
+    QStringList requestTopics() const override;
+    bool handleRequest(const QString& topic, const QJsonObject& request, bool empty) override;
+    void publishAll() override;
+    QStringList stateLines() const override;
+    void setServiceUp(bool up);
+
+    bool cmdIgnition(const QStringList& args);
+    bool cmdEvent(const QStringList& args);
+    bool cmdBoard(const QStringList& args);
+
+private:
+    struct State
+    {
+        bool service = true;
+        bool ignition = true;
+        QString poleId = QStringLiteral("P-0417");
+        double temperature = 41.5;
+        double voltage = 24.2;
+        bool rtcFailed = false;
+        int brightness = 80;
+        int manualBrightness = 80;
+        int sensor = 55;
+        QString mode = QStringLiteral("auto");
+        QJsonObject power;
+        bool mute = false;
+        int delayShutdownFor = 30;
+    };
+
+    QJsonObject info() const;
+    QJsonObject status() const;
+    QJsonObject display() const;
+    void publishStatus();
+    void publishDisplay();
+    void publishPower();
+
+    State m_state;
+    QElapsedTimer m_uptime;
+    QTimer* m_powerCutTimer = nullptr;
+};
