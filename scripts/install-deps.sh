@@ -13,7 +13,7 @@ PACKAGES=(
   qml-module-qtquick-virtualkeyboard qtvirtualkeyboard-plugin qml-module-qt-labs-folderlistmodel
   libqt5svg5 libqt5svg5-dev qt5-image-formats-plugins fonts-dejavu-core
   libmosquitto-dev mosquitto mosquitto-clients libqrcodegencpp-dev
-  xvfb xauth x11-apps imagemagick zbar-tools librsvg2-bin
+  xvfb xauth x11-apps xdotool imagemagick zbar-tools librsvg2-bin
 )
 
 missing=()

@@ -113,7 +113,7 @@ private slots:
     void initTestCase()
     {
         previousDir = QDir::currentPath();
-        f = std::make_unique<GuiFixture>();
+        f = std::make_unique<GuiFixture>(QStringLiteral("K12345678"), QVariantMap{{"log/stderr", true}});
         // The report is written into the working folder.
         QVERIFY(QDir::setCurrent(f->dir.path()));
         f->setValidator(QStringLiteral("online"));
