@@ -172,8 +172,26 @@ host=127.0.0.1
 port=$PORT
 EOF
 
+# --- a small fake device tree for the self-test (Settings > Diagnostics) ---------------
+# Hub, RFID reader, touch panel and SD card as expected; the serial converter has the
+# wrong product id (ERROR) and nothing sits on the USB host port (MISSING).
+DEVICE_ROOT=$WORK/device
+rm -rf "$DEVICE_ROOT"
+fake_usb() {
+  local dir=$DEVICE_ROOT/sys/bus/usb/devices/$1
+  mkdir -p "$dir"
+  echo "$2" > "$dir/idVendor"; echo "$3" > "$dir/idProduct"; echo "$4" > "$dir/product"
+}
+fake_usb 1-1 0451 2077 "USB 2.0 Hub"
+fake_usb 1-1.2 ffff 0001 "mPCIe modem"
+fake_usb 1-1.3 0ab1 0007 "Card reader"
+fake_usb 1-1.5 0403 6001 "Serial converter"
+fake_usb 1-1.6 ffff 0002 "Barcode reader"
+fake_usb 1-1.7 222a 0001 "Touch panel"
+mkdir -p "$DEVICE_ROOT/dev" && : > "$DEVICE_ROOT/dev/mmcblk1p1"
+
 # --- the panel ------------------------------------------------------------------------
-start_group env -C "$WORK" "${QPA_ENV[@]}" "$TICORA" -f gui.conf -e -H 127.0.0.1 -P "$PORT" \
+start_group env -C "$WORK" "${QPA_ENV[@]}" TICORA_DEVICE_ROOT="$DEVICE_ROOT" "$TICORA" -f gui.conf -e -H 127.0.0.1 -P "$PORT" \
   "${TICORA_ARGS[@]}" >"$WORK/ticora.log" 2>&1
 TICORA_PID=$LAST_PID
 

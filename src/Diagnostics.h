@@ -138,8 +138,6 @@ public:
     // Replaces the clock of the report (tests).
     void setClock(std::function<QDateTime()> now) { m_now = std::move(now); }
 
-    bool isRunning() const { return m_timer->isActive(); }
-
 signals:
     void rtcChanged();
     void ethernetChanged();
@@ -172,7 +170,7 @@ signals:
     void serialFlowCtrlChanged();
     void saveReportFinished(bool result, QString message);
 
-public slots:
+private slots:
     // One round of the automatic checks; the timer runs it while the page is open.
     void check();
 

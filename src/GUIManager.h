@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Diagnostics.h"
 #include "MqttClient.h"
 
 #include <QColor>
@@ -14,7 +15,6 @@
 #include <functional>
 
 class Config;
-class Diagnostics;
 class EventManager;
 class SessionManager;
 class Transaction;
