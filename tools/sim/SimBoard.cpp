@@ -130,8 +130,9 @@ QStringList SimBoard::requestTopics() const
 QStringList SimBoard::stateLines() const
 {
     const State& b = m_state;
-    return { QStringLiteral("[Sim] Board: ignition %1, brightness %2% (%3, sensor %4%), audio %5, power-off delay %6 s, "
-                            "LEDs %7")
+    return { QStringLiteral(
+        "[Sim] Board: ignition %1, brightness %2% (%3, sensor %4%), audio %5, power-off delay %6 s, "
+        "LEDs %7")
                  .arg(onOff(b.ignition))
                  .arg(b.brightness)
                  .arg(b.mode)

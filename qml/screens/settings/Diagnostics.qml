@@ -384,7 +384,8 @@ Item {
         property bool saved: false
         retranslate: manager.dynTr
         windowWidth: 440
-        windowHeight: hasImage ? 300 : 200
+        // Room for the QR code with its white margin under two lines of text.
+        windowHeight: hasImage ? Theme.reportQrSize + 40 : 200
         imageSize: Qt.size(Theme.reportQrSize, Theme.reportQrSize)
         imageBackground: "white"
         onClosed: {
