@@ -226,6 +226,15 @@ private slots:
         tap(page());
         waitClosed(QStringLiteral("cardPopup"));
         QCOMPARE(f->countOn(kRfidDisable), disables + 1);
+
+        // A ticket read while the barcode pop-up is open passes the check and closes it.
+        tapCheck(QStringLiteral("barcode"));
+        waitOpened(QStringLiteral("barcodePopup"));
+        f->inject(QStringLiteral("vexa/blm/barcode/scanned"),
+            QJsonObject { { "transaction", QJsonObject { { "result", true }, { "type", 0 } } } });
+        QCOMPARE(f->gui->diagnostics()->barcodeScan(), QStringLiteral("OK"));
+        waitClosed(QStringLiteral("barcodePopup"));
+        QCOMPARE(f->gui->screen(), QStringLiteral("Settings"));
     }
 
     // The session ends in the middle of checks: monitoring stopped, the header back,
