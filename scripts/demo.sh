@@ -191,7 +191,11 @@ fake_usb 1-1.7 222a 0001 "Touch panel"
 mkdir -p "$DEVICE_ROOT/dev" && : > "$DEVICE_ROOT/dev/mmcblk1p1"
 
 # --- the panel ------------------------------------------------------------------------
-start_group env -C "$WORK" "${QPA_ENV[@]}" TICORA_DEVICE_ROOT="$DEVICE_ROOT" "$TICORA" -f gui.conf -e -H 127.0.0.1 -P "$PORT" \
+# The simulator's timedatectl answers the region page; the time zone it sets is kept
+# in work/timezone, the host's clock is never touched.
+start_group env -C "$WORK" "${QPA_ENV[@]}" PATH="$ROOT/tools/sim/bin:$PATH" \
+  TICORA_SIM_TIMEZONE_FILE="$WORK/timezone" TICORA_DEVICE_ROOT="$DEVICE_ROOT" \
+  "$TICORA" -f gui.conf -e -H 127.0.0.1 -P "$PORT" \
   "${TICORA_ARGS[@]}" >"$WORK/ticora.log" 2>&1
 TICORA_PID=$LAST_PID
 

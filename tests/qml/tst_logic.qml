@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtTest 1.2
 import "qrc:/qml/screens/logic.js" as Screens
+import "qrc:/qml/screens/settings/logic.js" as Settings
 
 TestCase {
     name: "Logic"
@@ -116,5 +117,39 @@ TestCase {
         compare(Screens.shortDate(new Date(2026, 2, 7, 12, 0), en), "7 Mar 26")
         compare(Screens.shortDate(null, en), "")
         compare(Screens.shortDate("not a date", en), "")
+    }
+
+    // --- settings pages ---
+
+    function test_formDiffers() {
+        var stored = { "url": "mqtt://h:1883", "passback": 120, "qr": true }
+        verify(!Settings.formDiffers({ "url": "mqtt://h:1883", "passback": 120, "qr": true }, stored))
+        verify(Settings.formDiffers({ "url": "mqtt://h:1884", "passback": 120, "qr": true }, stored))
+        verify(Settings.formDiffers({ "url": "mqtt://h:1883", "passback": 121, "qr": true }, stored))
+        verify(Settings.formDiffers({ "url": "mqtt://h:1883", "passback": 120, "qr": false }, stored))
+        // A spin box value against the same number read from text.
+        verify(!Settings.formDiffers({ "passback": 120 }, { "passback": "120" }))
+    }
+
+    function test_headerMenuLeadsToTheRightCall() {
+        var calls = Settings.headerMenu.map(function(item) {
+            var action = Settings.headerAction(item)
+            return action.kind === "confirm" ? Settings.commandSlot(action.command) : action.kind
+        })
+        compare(calls.join(","), "scan,exitRequest,rebootRequest,shutdownRequest,logout")
+        compare(Settings.headerAction("Format disk").kind, "none")
+        compare(Settings.commandSlot(""), "")
+    }
+
+    function test_appliedText() {
+        compare(Settings.appliedText(["OBC : mqtt://h:1883", "Method : auto"]),
+                "CONFIGURATION APPLIED\nOBC : mqtt://h:1883\nMethod : auto")
+        compare(Settings.appliedText([]), "CONFIGURATION APPLIED\n")
+        compare(Settings.appliedText(undefined), "CONFIGURATION APPLIED\n")
+    }
+
+    function test_validatorStatusClass() {
+        compare(["init", "out-of-service", "degraded", "offline", "online", ""].map(Settings.validatorStatusClass).join(","),
+                "warn,warn,warn,bad,good,good")
     }
 }

@@ -273,6 +273,17 @@ void tst_QmlWalk::walkSettingsPages()
         ScriptedDevice::settle(300);
         if (row == 1)
             walkDiagnostics();
+        if (row == 4) {
+            // The theme switch restyles the whole window, and back.
+            QQuickItem* theme = m_device->findItem(QStringLiteral("darkThemeSwitch"));
+            QVERIFY(theme);
+            for (int i = 0; i < 2; ++i) {
+                QVERIFY(QMetaObject::invokeMethod(theme, "toggle"));
+                QVERIFY(QMetaObject::invokeMethod(theme, "toggled"));
+                ScriptedDevice::settle(200);
+            }
+            QVERIFY(theme->property("checked").toBool());
+        }
         if (row == 0) {
             QQuickItem* configure = m_device->findItem(QStringLiteral("configureButton"));
             QVERIFY(configure);

@@ -1,17 +1,20 @@
 #pragma once
 
+#include "MqttClient.h"
 #include "MqttTransport.h"
 
 #include <QJsonObject>
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QVariantMap>
 
 #include <memory>
 
 class Config;
+class DeviceSimulator;
 class GUIManager;
 class QQuickItem;
 class QQuickWindow;
@@ -19,6 +22,8 @@ class QQuickWindow;
 // Stands in for the broker beneath the GUI manager's MQTT client: connects at
 // once, accepts every subscription and publication, and delivers the messages
 // the script injects as if the sibling services had sent them.
+// Two of them can be wired to each other, so that what one side publishes reaches
+// the other side's subscriptions (the panel and the simulated services in one process).
 class ScriptedTransport : public manager::MqttTransport
 {
     Q_OBJECT
@@ -27,18 +32,30 @@ public:
 
     void connectToHost() override { setStateAndError(Connected); }
     void disconnectFromHost() override { setStateAndError(Disconnected); }
-    bool subscribe(const QString&, quint8) override { return state() == Connected; }
-    int publish(const QString&, const QByteArray&, quint8, bool) override { return state() == Connected ? 0 : -1; }
+    bool subscribe(const QString& filter, quint8) override;
+    int publish(const QString& topic, const QByteArray& payload, quint8, bool) override;
     void closeTransport() override { setStateAndError(Disconnected, TransportInvalid); }
 
     void inject(const QString& topic, const QByteArray& payload) { emit messageReceived(payload, topic); }
+    static void wire(ScriptedTransport* a, ScriptedTransport* b);
+    // Topics published through this side, oldest first.
+    const QStringList& publishedTopics() const { return m_published; }
+    void clearPublished() { m_published.clear(); }
+    // MQTT filter match with the "+" and "#" wildcards.
+    static bool matches(const QString& filter, const QString& topic);
+
+private:
+    QPointer<ScriptedTransport> m_peer;
+    QStringList m_filters;
+    QStringList m_published;
 };
 
 // One validation result as the validator service publishes it.
-struct SampleTicket {
-    QString name;    // file-name part, e.g. "valid-2-epurse"
-    QString screen;  // the outcome screen the GUI manager must choose
-    bool barcode;    // published on the barcode topic rather than the card topic
+struct SampleTicket
+{
+    QString name; // file-name part, e.g. "valid-2-epurse"
+    QString screen; // the outcome screen the GUI manager must choose
+    bool barcode; // published on the barcode topic rather than the card topic
     QJsonObject transaction;
 };
 
@@ -49,8 +66,8 @@ class ScriptedDevice
 {
 public:
     // An empty deviceId leaves the device id file missing, as on a new unit.
-    explicit ScriptedDevice(const QString& locale, const QString& deviceId = QString(),
-                            const QVariantMap& settings = QVariantMap());
+    explicit ScriptedDevice(
+        const QString& locale, const QString& deviceId = QString(), const QVariantMap& settings = QVariantMap());
     ~ScriptedDevice();
 
     GUIManager& gui() { return *m_gui; }
@@ -74,6 +91,11 @@ public:
     void scan(const SampleTicket& ticket);
     void cardRetry();
 
+    // From now on the simulated services answer the panel's requests in this
+    // process, starting with every service publishing its state.
+    DeviceSimulator& attachSimulator();
+    ScriptedTransport* transport() const { return m_transport; }
+
     // Runs the event loop until the window shows the screen (true) or the time runs out.
     bool waitForScreen(const QString& name, int timeoutMsec = 10000);
     // Runs the event loop for a while, so animations and timers run.
@@ -91,5 +113,7 @@ private:
     std::unique_ptr<Config> m_config;
     std::unique_ptr<GUIManager> m_gui;
     QPointer<ScriptedTransport> m_transport;
+    std::unique_ptr<manager::MqttClient> m_simMqtt;
+    std::unique_ptr<DeviceSimulator> m_sim;
     QQuickWindow* m_window = nullptr;
 };

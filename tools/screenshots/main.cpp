@@ -1,6 +1,7 @@
-// ticora-screenshots: pictures of every passenger screen, in each language,
-// taken from the real GUI manager and QML while a script plays the sibling
-// services (validator states, scanned tickets, card retries, the ignition).
+// ticora-screenshots: pictures of every passenger screen, the login page and the
+// technician's pages, in each language, taken from the real GUI manager and QML
+// while a script plays the sibling services (validator states, scanned tickets,
+// card retries, the ignition) and then the simulated services answer the pages.
 //
 //   ticora-screenshots [--out DIR] [--lang en_IE,el_GR] [--only TEXT] [--verbose]
 //
@@ -8,6 +9,7 @@
 // the offscreen platform's software renderer draws no shader effects, so the
 // recoloured symbols would be missing.
 
+#include "Config.h"
 #include "GUIManager.h"
 #include "InputMethod.h"
 #include "Logger.h"
@@ -35,8 +37,8 @@ bool g_verbose = false;
 // The QML's own faults are worth seeing even when the program's log is off.
 void collectWarnings(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
-    const bool fromQml = text.contains(QLatin1String("qrc:/qml")) ||
-                         (qstrcmp(context.category, "qml") == 0 && !text.startsWith(QLatin1String("[QML]")));
+    const bool fromQml = text.contains(QLatin1String("qrc:/qml"))
+        || (qstrcmp(context.category, "qml") == 0 && !text.startsWith(QLatin1String("[QML]")));
     if (type >= QtWarningMsg && type != QtInfoMsg && fromQml) {
         g_qmlWarnings << text;
         fprintf(stderr, "[Screenshots] QML warning: %s\n", qPrintable(text));
@@ -49,7 +51,9 @@ class Photographer
 {
 public:
     Photographer(ScriptedDevice& device, const QString& folder, const QString& only)
-        : m_device(device), m_folder(folder), m_only(only)
+        : m_device(device)
+        , m_folder(folder)
+        , m_only(only)
     {
     }
 
@@ -79,8 +83,9 @@ public:
         if (!wanted(file))
             return;
         if (!m_device.waitForScreen(screen)) {
-            fail(file, QStringLiteral("expected screen %1, the window shows %2 (manager: %3)")
-                           .arg(screen, m_device.shownScreen(), m_device.gui().screen()));
+            fail(file,
+                QStringLiteral("expected screen %1, the window shows %2 (manager: %3)")
+                    .arg(screen, m_device.shownScreen(), m_device.gui().screen()));
             return;
         }
         ScriptedDevice::settle(settleMsec);
@@ -117,7 +122,40 @@ public:
         save(file);
     }
 
+    // One page of the settings menu (row 0 to 7), optionally with the validator
+    // page's configuration form pushed on top; the stack is back at the menu after.
+    void shootSettingsPage(const QString& file, int row, bool configure = false)
+    {
+        if (!wanted(file))
+            return;
+        QQuickItem* settings = m_device.screenItem(QStringLiteral("Settings"));
+        QObject* stack = settings ? settings->property("stack").value<QObject*>() : nullptr;
+        if (!stack || m_device.shownScreen() != QLatin1String("Settings")) {
+            fail(file, QStringLiteral("the settings screen is not shown"));
+            return;
+        }
+        QMetaObject::invokeMethod(settings, "openRow", Q_ARG(QVariant, row));
+        if (configure) {
+            waitUntilStill(stack);
+            if (QQuickItem* button = m_device.findItem(QStringLiteral("configureButton")))
+                QMetaObject::invokeMethod(button, "clicked");
+        }
+        waitUntilStill(stack);
+        ScriptedDevice::settle(1200);
+        save(file);
+        QMetaObject::invokeMethod(settings, "reset");
+        waitUntilStill(stack);
+    }
+
 private:
+    static void waitUntilStill(QObject* stack)
+    {
+        QDeadlineTimer deadline(10000);
+        do
+            ScriptedDevice::settle(50);
+        while (stack->property("busy").toBool() && !deadline.hasExpired());
+    }
+
     bool wanted(const QString& file) const { return m_only.isEmpty() || file.contains(m_only); }
 
     void fail(const QString& file, const QString& why)
@@ -179,9 +217,8 @@ bool photograph(const QString& locale, const QString& outDir, const QString& onl
     camera.shootQmlPage(QStringLiteral("scancard"), QStringLiteral("ScanCard"));
     camera.shootQmlPage(QStringLiteral("scanbarcode"), QStringLiteral("ScanBarcode"));
 
-    const QList<QList<SampleTicket>> groups{ScriptedDevice::validTickets(locale),
-                                            ScriptedDevice::alreadyValidTickets(locale),
-                                            ScriptedDevice::invalidTickets(locale)};
+    const QList<QList<SampleTicket>> groups { ScriptedDevice::validTickets(locale),
+        ScriptedDevice::alreadyValidTickets(locale), ScriptedDevice::invalidTickets(locale) };
     for (const auto& group : groups) {
         for (const SampleTicket& ticket : group) {
             device.scan(ticket);
@@ -211,6 +248,17 @@ bool photograph(const QString& locale, const QString& outDir, const QString& onl
     device.gui().setMaintenanceScreen();
     camera.shoot(QStringLiteral("login"), QStringLiteral("Login"));
 
+    // The technician's pages, with the simulated services answering their requests.
+    device.gui().settingsLoginRequest(device.config().get(QStringLiteral("gui/settingsPin")).toString());
+    device.attachSimulator();
+    camera.shoot(QStringLiteral("settings"), QStringLiteral("Settings"), 1200);
+    camera.shootSettingsPage(QStringLiteral("settings-validator"), 0);
+    camera.shootSettingsPage(QStringLiteral("settings-validatorconfig"), 0, true);
+    camera.shootSettingsPage(QStringLiteral("settings-region"), 2);
+    camera.shootSettingsPage(QStringLiteral("settings-audio"), 3);
+    camera.shootSettingsPage(QStringLiteral("settings-display"), 4);
+    device.gui().settingsLogoutRequest();
+
     taken += camera.taken();
     return !camera.failed();
 }
@@ -231,14 +279,13 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(QStringLiteral("Pictures of every passenger screen in each language."));
     parser.addHelpOption();
     const QCommandLineOption outOption(QStringLiteral("out"), QStringLiteral("Folder for the pictures."),
-                                       QStringLiteral("dir"), QStringLiteral("screenshots"));
+        QStringLiteral("dir"), QStringLiteral("screenshots"));
     const QCommandLineOption langOption(QStringLiteral("lang"), QStringLiteral("Comma-separated locales."),
-                                        QStringLiteral("locales"), QStringLiteral("en_IE,el_GR"));
+        QStringLiteral("locales"), QStringLiteral("en_IE,el_GR"));
     const QCommandLineOption onlyOption(QStringLiteral("only"),
-                                        QStringLiteral("Only the pictures whose name contains this text."),
-                                        QStringLiteral("text"));
+        QStringLiteral("Only the pictures whose name contains this text."), QStringLiteral("text"));
     const QCommandLineOption verboseOption(QStringLiteral("verbose"), QStringLiteral("Show the program's log."));
-    parser.addOptions({outOption, langOption, onlyOption, verboseOption});
+    parser.addOptions({ outOption, langOption, onlyOption, verboseOption });
     parser.process(app);
     g_verbose = parser.isSet(verboseOption);
 

@@ -70,6 +70,8 @@ Item {
                 text: page.config.obuUrl
                 inputMethodHints: Qt.ImhUrlCharactersOnly | Qt.ImhNoPredictiveText
                 onAccepted: Qt.inputMethod.hide()
+                // The scheme and host matter more than the end of a long URL.
+                Component.onCompleted: cursorPosition = 0
             }
 
             HintLabel { text: manager.dynTr + qsTr("Passback Time (sec)") }
