@@ -14,6 +14,7 @@ Popup {
     property size imageSize: Qt.size(200, 200)
     // Shown round the image; a QR code needs a light margin to be read on a dark pop-up.
     property color imageBackground: "transparent"
+    readonly property int imageFrame: imageBackground.a > 0 ? 8 : 0
     property real windowWidth: 400
     property real windowHeight: 200
     readonly property bool hasImage: imageSource.toString() !== ""
@@ -63,7 +64,7 @@ Popup {
 
         Rectangle {
             anchors.fill: image
-            anchors.margins: -12
+            anchors.margins: -root.imageFrame
             visible: root.hasImage
             color: root.imageBackground
         }
@@ -73,7 +74,7 @@ Popup {
             visible: root.hasImage
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.bottom: root.isDialog ? buttons.top : parent.bottom
-            anchors.bottomMargin: 10
+            anchors.bottomMargin: 10 + root.imageFrame
             width: root.imageSize.width
             height: visible ? root.imageSize.height : 0
             sourceSize: root.imageSize

@@ -385,7 +385,7 @@ Item {
         retranslate: manager.dynTr
         windowWidth: 440
         // Room for the QR code with its white margin under two lines of text.
-        windowHeight: hasImage ? Theme.reportQrSize + 40 : 200
+        windowHeight: hasImage ? Theme.reportQrSize + 56 : 200
         imageSize: Qt.size(Theme.reportQrSize, Theme.reportQrSize)
         imageBackground: "white"
         onClosed: {
