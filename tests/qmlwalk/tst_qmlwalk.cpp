@@ -299,7 +299,7 @@ void tst_QmlWalk::walkSettingsPages()
     }
 }
 
-// The self-test page: each pop-up opens and closes, the colour test runs through.
+// The self-test page: each pop-up opens and closes.
 void tst_QmlWalk::walkDiagnostics()
 {
     QQuickItem* page = m_device->findItem(QStringLiteral("diagnosticsPage"));
@@ -314,13 +314,11 @@ void tst_QmlWalk::walkDiagnostics()
         QVERIFY(QMetaObject::invokeMethod(popup, "close"));
         QTRY_VERIFY_WITH_TIMEOUT(!popup->property("visible").toBool(), 10000);
     }
+    // The colour test: a full page over the settings, then its question.
     QObject* stack = m_device->screenItem(QStringLiteral("Settings"))->property("stack").value<QObject*>();
     QVERIFY(QMetaObject::invokeMethod(page, "startColourTest"));
-    QTRY_COMPARE_WITH_TIMEOUT(stack->property("depth").toInt(), 3, 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(stack->property("busy").toBool(), false, 10000);
-    ScriptedDevice::settle(150);
+    QTRY_VERIFY_WITH_TIMEOUT(stack->property("depth").toInt() == 3 && !stack->property("busy").toBool(), 10000);
     QVERIFY(QMetaObject::invokeMethod(page, "endColourTest"));
-    QTRY_COMPARE_WITH_TIMEOUT(stack->property("depth").toInt(), 2, 10000);
     QObject* question = page->findChild<QObject*>(QStringLiteral("rgbDialog"));
     QTRY_VERIFY_WITH_TIMEOUT(question->property("opened").toBool(), 10000);
     QVERIFY(QMetaObject::invokeMethod(question, "close"));
