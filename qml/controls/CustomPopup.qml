@@ -12,6 +12,9 @@ Popup {
     property string text
     property url imageSource
     property size imageSize: Qt.size(200, 200)
+    // Shown round the image; a QR code needs a light margin to be read on a dark pop-up.
+    property color imageBackground: "transparent"
+    readonly property int imageFrame: imageBackground.a > 0 ? 8 : 0
     property real windowWidth: 400
     property real windowHeight: 200
     readonly property bool hasImage: imageSource.toString() !== ""
@@ -59,12 +62,19 @@ Popup {
             wrapMode: Text.WordWrap
         }
 
+        Rectangle {
+            anchors.fill: image
+            anchors.margins: -root.imageFrame
+            visible: root.hasImage
+            color: root.imageBackground
+        }
+
         Image {
             id: image
             visible: root.hasImage
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.bottom: root.isDialog ? buttons.top : parent.bottom
-            anchors.bottomMargin: 10
+            anchors.bottomMargin: 10 + root.imageFrame
             width: root.imageSize.width
             height: visible ? root.imageSize.height : 0
             sourceSize: root.imageSize

@@ -14,6 +14,10 @@ QtObject {
     readonly property color scanButtonFill: "#000621"
     readonly property color scanButtonPressedBorder: "#36C478"
     readonly property color iconDefault: "#43496a"
+    // Self-test page: results not run yet, row rules, text on the check buttons
+    readonly property color statusNone: "#9e9e9e"
+    readonly property color diagnosticsRule: "#33ffffff"
+    readonly property color diagnosticsButtonText: "#212121"
     readonly property color shadow: "#80000000"
     readonly property color hintError: "red"
     readonly property color placeholder: "#8f8f8f"
@@ -54,6 +58,7 @@ QtObject {
     readonly property int separatorRow: 10
     readonly property int separatorHeight: 4
     readonly property int symbolSize: 250
+    readonly property int reportQrSize: 300
     readonly property int faultSymbolSize: 300
     readonly property int keyboardHeight: 250
     readonly property int settingsBarHeight: 70

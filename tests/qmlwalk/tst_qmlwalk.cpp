@@ -41,8 +41,8 @@ private:
         if (text.contains(QLatin1String("qrc:/qml")))
             return true;
         const char* category = context.category ? context.category : "default";
-        const bool qmlCategory = qstrcmp(category, "qml") == 0 || qstrcmp(category, "js") == 0 ||
-                                 qstrcmp(category, "default") == 0;
+        const bool qmlCategory
+            = qstrcmp(category, "qml") == 0 || qstrcmp(category, "js") == 0 || qstrcmp(category, "default") == 0;
         return qmlCategory && (text.contains(QLatin1String("qrc:")) || text.contains(QLatin1String("QML")));
     }
 
@@ -102,6 +102,7 @@ private:
     void walkFaults();
     void walkTechnician();
     void walkSettingsPages();
+    void walkDiagnostics();
     void walkPopupAndBusy();
 
     std::unique_ptr<ScriptedDevice> m_device;
@@ -137,8 +138,8 @@ void tst_QmlWalk::cleanupTestCase()
 void tst_QmlWalk::visit(const QString& screen)
 {
     QVERIFY2(m_device->waitForScreen(screen, 15000),
-             qPrintable(QStringLiteral("expected %1, the window shows %2 (manager: %3)")
-                            .arg(screen, m_device->shownScreen(), m_device->gui().screen())));
+        qPrintable(QStringLiteral("expected %1, the window shows %2 (manager: %3)")
+                       .arg(screen, m_device->shownScreen(), m_device->gui().screen())));
     QQuickItem* page = m_device->screenItem(screen);
     QVERIFY2(page, qPrintable(screen + QStringLiteral(" has no page")));
     QTRY_VERIFY_WITH_TIMEOUT(page->isVisible(), 10000);
@@ -180,7 +181,7 @@ void tst_QmlWalk::walkScanPages()
     QQuickWindow* window = m_device->window();
     window->setProperty("currentScreen", QStringLiteral("ScanCard"));
     ScriptedDevice::settle(300);
-    for (const QString& page : {QStringLiteral("ScanCard"), QStringLiteral("ScanBarcode")}) {
+    for (const QString& page : { QStringLiteral("ScanCard"), QStringLiteral("ScanBarcode") }) {
         QCOMPARE(m_device->shownScreen(), page);
         QQuickItem* pageItem = m_device->screenItem(page);
         QVERIFY(pageItem);
@@ -201,15 +202,14 @@ void tst_QmlWalk::walkScanPages()
 void tst_QmlWalk::walkTickets()
 {
     const QString locale = m_device->gui().language();
-    const QList<QList<SampleTicket>> groups{ScriptedDevice::validTickets(locale),
-                                            ScriptedDevice::alreadyValidTickets(locale),
-                                            ScriptedDevice::invalidTickets(locale)};
+    const QList<QList<SampleTicket>> groups { ScriptedDevice::validTickets(locale),
+        ScriptedDevice::alreadyValidTickets(locale), ScriptedDevice::invalidTickets(locale) };
     for (const auto& group : groups) {
         for (const SampleTicket& ticket : group) {
             m_device->scan(ticket);
             visit(ticket.screen);
             QCOMPARE(m_device->gui().transactionMap().value(QStringLiteral("type")).toInt(),
-                     ticket.transaction.value(QStringLiteral("type")).toInt());
+                ticket.transaction.value(QStringLiteral("type")).toInt());
         }
     }
     m_device->cardRetry();
@@ -271,6 +271,8 @@ void tst_QmlWalk::walkSettingsPages()
         QTRY_COMPARE_WITH_TIMEOUT(stack->property("busy").toBool(), false, 10000);
         QCOMPARE(stack->property("depth").toInt(), 2);
         ScriptedDevice::settle(300);
+        if (row == 1)
+            walkDiagnostics();
         if (row == 4) {
             // The theme switch restyles the whole window, and back.
             QQuickItem* theme = m_device->findItem(QStringLiteral("darkThemeSwitch"));
@@ -309,6 +311,32 @@ void tst_QmlWalk::walkSettingsPages()
         QTRY_COMPARE_WITH_TIMEOUT(stack->property("depth").toInt(), 1, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(stack->property("busy").toBool(), false, 10000);
     }
+}
+
+// The self-test page: each pop-up opens and closes.
+void tst_QmlWalk::walkDiagnostics()
+{
+    QQuickItem* page = m_device->findItem(QStringLiteral("diagnosticsPage"));
+    QVERIFY(page);
+    for (const char* name : { "buzzerDialog", "ledsDialog", "speakerDialog", "sensorDialog", "rgbDialog", "cardPopup",
+             "barcodePopup", "serialPopup", "reportPopup" }) {
+        QObject* popup = page->findChild<QObject*>(QLatin1String(name));
+        QVERIFY2(popup, name);
+        QVERIFY(QMetaObject::invokeMethod(popup, "open"));
+        QTRY_VERIFY_WITH_TIMEOUT(popup->property("opened").toBool(), 10000);
+        ScriptedDevice::settle(150);
+        QVERIFY(QMetaObject::invokeMethod(popup, "close"));
+        QTRY_VERIFY_WITH_TIMEOUT(!popup->property("visible").toBool(), 10000);
+    }
+    // The colour test: a full page over the settings, then its question.
+    QObject* stack = m_device->screenItem(QStringLiteral("Settings"))->property("stack").value<QObject*>();
+    QVERIFY(QMetaObject::invokeMethod(page, "startColourTest"));
+    QTRY_VERIFY_WITH_TIMEOUT(stack->property("depth").toInt() == 3 && !stack->property("busy").toBool(), 10000);
+    QVERIFY(QMetaObject::invokeMethod(page, "endColourTest"));
+    QObject* question = page->findChild<QObject*>(QStringLiteral("rgbDialog"));
+    QTRY_VERIFY_WITH_TIMEOUT(question->property("opened").toBool(), 10000);
+    QVERIFY(QMetaObject::invokeMethod(question, "close"));
+    QTRY_VERIFY_WITH_TIMEOUT(!question->property("visible").toBool(), 10000);
 }
 
 void tst_QmlWalk::walkPopupAndBusy()
@@ -371,10 +399,9 @@ void tst_QmlWalk::switchLanguageOnEveryScreen()
 {
     GUIManager& gui = m_device->gui();
     const QString locale = gui.language();
-    const QList<SampleTicket> tickets = ScriptedDevice::validTickets(locale) +
-                                        ScriptedDevice::alreadyValidTickets(locale).mid(0, 4) +
-                                        ScriptedDevice::invalidTickets(locale).mid(0, 1);
-    QStringList languages{QStringLiteral("en_IE"), QStringLiteral("el_GR")};
+    const QList<SampleTicket> tickets = ScriptedDevice::validTickets(locale)
+        + ScriptedDevice::alreadyValidTickets(locale).mid(0, 4) + ScriptedDevice::invalidTickets(locale).mid(0, 1);
+    QStringList languages { QStringLiteral("en_IE"), QStringLiteral("el_GR") };
     int turn = 0;
     for (const SampleTicket& ticket : tickets) {
         m_device->scan(ticket);
@@ -382,9 +409,9 @@ void tst_QmlWalk::switchLanguageOnEveryScreen()
         gui.setLanguage(languages.at(turn++ % 2));
         ScriptedDevice::settle(100);
     }
-    for (const QString& screen : {QStringLiteral("InitPage"), QStringLiteral("Busy"), QStringLiteral("Retry"),
-                                  QStringLiteral("OutOfOrder"), QStringLiteral("OutOfService"),
-                                  QStringLiteral("ScreenSaver"), QStringLiteral("Login")}) {
+    for (const QString& screen :
+        { QStringLiteral("InitPage"), QStringLiteral("Busy"), QStringLiteral("Retry"), QStringLiteral("OutOfOrder"),
+            QStringLiteral("OutOfService"), QStringLiteral("ScreenSaver"), QStringLiteral("Login") }) {
         gui.setScreen(screen);
         visit(screen);
         gui.setLanguage(languages.at(turn++ % 2));

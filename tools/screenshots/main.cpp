@@ -11,6 +11,7 @@
 
 #include "Config.h"
 #include "DeviceSimulator.h"
+#include "Diagnostics.h"
 #include "GUIManager.h"
 #include "InputMethod.h"
 #include "Logger.h"
@@ -29,6 +30,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
+#include <QTemporaryDir>
 
 #include <functional>
 
@@ -189,6 +191,54 @@ public:
         return true;
     }
 
+    // The self-test page with its results, then the report pop-up with the QR
+    // code of a saved report; closing that pop-up takes the page away again.
+    void shootDiagnostics(const QString& file, const QString& reportFile, const QString& reportDir)
+    {
+        if (!wanted(file) && !wanted(reportFile))
+            return;
+        QQuickItem* settings = m_device.screenItem(QStringLiteral("Settings"));
+        QObject* stack = settings ? settings->property("stack").value<QObject*>() : nullptr;
+        if (!stack || m_device.shownScreen() != QLatin1String("Settings")) {
+            fail(file, QStringLiteral("the settings screen is not shown"));
+            return;
+        }
+        QMetaObject::invokeMethod(settings, "openRow", Q_ARG(QVariant, 1));
+        waitUntilStill(stack);
+        // A technician part-way through: the buzzer heard, the LEDs seen, a card
+        // read, the speaker silent.
+        Diagnostics* diagnostics = m_device.gui().diagnostics();
+        diagnostics->setBuzzer(QStringLiteral("OK"));
+        diagnostics->setLeds(QStringLiteral("OK"));
+        diagnostics->setCardScan(QStringLiteral("OK"));
+        diagnostics->setSpeaker(QStringLiteral("ERROR"));
+        ScriptedDevice::settle(1500);
+        if (wanted(file))
+            save(file);
+
+        // The report goes where the device writes it, its working folder.
+        const QString here = QDir::currentPath();
+        QDir::setCurrent(reportDir);
+        diagnostics->saveReport();
+        QDir::setCurrent(here);
+        QQuickItem* page = m_device.findItem(QStringLiteral("diagnosticsPage"));
+        QObject* report = page ? page->findChild<QObject*>(QStringLiteral("reportPopup")) : nullptr;
+        QDeadlineTimer deadline(10000);
+        while (report && !report->property("opened").toBool() && !deadline.hasExpired())
+            ScriptedDevice::settle(50);
+        if (!report || !report->property("opened").toBool()) {
+            fail(reportFile, QStringLiteral("the report pop-up did not open"));
+        } else {
+            ScriptedDevice::settle(600);
+            if (wanted(reportFile))
+                save(reportFile);
+            QMetaObject::invokeMethod(report, "close");
+        }
+        waitUntilStill(stack);
+        QMetaObject::invokeMethod(settings, "reset");
+        waitUntilStill(stack);
+    }
+
 private:
     static void waitUntilStill(QObject* stack)
     {
@@ -275,9 +325,36 @@ void shootNetworkAndUpdate(ScriptedDevice& device, Photographer& camera)
     camera.shootPreparedPage(QStringLiteral("settings-eventlog"), eventLogRow, [] { return true; });
 }
 
+bool writeDeviceTree(const QString& root)
+{
+    struct Usb
+    {
+        const char* port;
+        const char* vendor;
+        const char* product;
+        const char* name;
+    };
+    const Usb devices[] = { { "1-1", "0451", "2077", "USB 2.0 Hub" }, { "1-1.2", "ffff", "0001", "mPCIe modem" },
+        { "1-1.3", "0ab1", "0007", "Card reader" }, { "1-1.5", "0403", "6001", "Serial converter" },
+        { "1-1.6", "ffff", "0002", "Barcode reader" }, { "1-1.7", "222a", "0001", "Touch panel" } };
+    for (const Usb& usb : devices) {
+        const QDir dir(root + QStringLiteral("/sys/bus/usb/devices/") + QLatin1String(usb.port));
+        if (!dir.mkpath(QStringLiteral(".")))
+            return false;
+        const QList<QPair<QString, const char*>> files { { QStringLiteral("idVendor"), usb.vendor },
+            { QStringLiteral("idProduct"), usb.product }, { QStringLiteral("product"), usb.name } };
+        for (const auto& entry : files) {
+            QFile file(dir.filePath(entry.first));
+            if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(entry.second) + '\n') < 0)
+                return false;
+        }
+    }
+    return true;
+}
+
 // One language: a new unit without a serial number is switched on, gets its
 // serial number, and then meets every situation a passenger can see.
-bool photograph(const QString& locale, const QString& outDir, const QString& only, int& taken)
+bool photograph(const QString& locale, const QString& outDir, const QString& only, const QString& reportDir, int& taken)
 {
     const QString folder = outDir + QLatin1Char('/') + locale;
     if (!QDir().mkpath(folder)) {
@@ -348,6 +425,8 @@ bool photograph(const QString& locale, const QString& outDir, const QString& onl
     camera.shootSettingsPage(QStringLiteral("settings-region"), 2);
     camera.shootSettingsPage(QStringLiteral("settings-audio"), 3);
     camera.shootSettingsPage(QStringLiteral("settings-display"), 4);
+    camera.shootDiagnostics(
+        QStringLiteral("settings-diagnostics"), QStringLiteral("settings-diagnostics-report"), reportDir);
     shootNetworkAndUpdate(device, camera);
     device.gui().settingsLogoutRequest();
 
@@ -391,10 +470,20 @@ int main(int argc, char* argv[])
     manager::Logger::instance();
     g_previousHandler = qInstallMessageHandler(collectWarnings);
 
+    // A unit with most of its USB devices in place, one of the wrong kind and one
+    // missing, and no SD card: the self-test shows each kind of result.
+    QTemporaryDir device;
+    if (!device.isValid() || !writeDeviceTree(device.path())) {
+        qCritical().noquote() << "[Screenshots] ERROR: cannot write the device tree for the self-test";
+        return 1;
+    }
+    qputenv("TICORA_DEVICE_ROOT", QFile::encodeName(device.path()));
+
     bool ok = true;
     int taken = 0;
     for (const QString& locale : parser.value(langOption).split(QLatin1Char(','), Qt::SkipEmptyParts))
-        ok = photograph(locale.trimmed(), parser.value(outOption), parser.value(onlyOption), taken) && ok;
+        ok = photograph(locale.trimmed(), parser.value(outOption), parser.value(onlyOption), device.path(), taken)
+            && ok;
     fprintf(stderr, "[Screenshots] %d pictures, %d QML warnings\n", taken, int(g_qmlWarnings.size()));
     return ok && g_qmlWarnings.isEmpty() ? 0 : 1;
 }

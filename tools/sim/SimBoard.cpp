@@ -7,7 +7,26 @@
 #include <QRandomGenerator>
 #include <QTimer>
 
+#include <cmath>
+
 using namespace sim;
+
+namespace {
+QString colourName(const QJsonObject& c)
+{
+    const int r = c.value("r").toInt(), g = c.value("g").toInt(), b = c.value("b").toInt();
+    if (r == 0 && g == 0 && b == 0)
+        return QStringLiteral("off");
+    if (r == 255 && g == 0 && b == 0)
+        return QStringLiteral("red");
+    if (r == 0 && g == 255 && b == 0)
+        return QStringLiteral("green");
+    return QStringLiteral("rgb(%1,%2,%3)").arg(r).arg(g).arg(b);
+}
+
+// Seconds for the light to swing once round its base level.
+const double kDaylightPeriodSec = 30.0;
+} // namespace
 
 SimBoard::SimBoard(manager::MqttClient& mqtt, const QString& base, QObject* parent)
     : SimService(mqtt, base, parent)
@@ -21,6 +40,83 @@ SimBoard::SimBoard(manager::MqttClient& mqtt, const QString& base, QObject* pare
         say(QStringLiteral("[Board] Ignition off for %1 s: the board cuts the power now (simulated; nothing stops)")
                 .arg(m_state.delayShutdownFor));
     });
+    m_ledTimer = new QTimer(this);
+    m_ledTimer->setSingleShot(true);
+    connect(m_ledTimer, &QTimer::timeout, this, [this] {
+        if (++m_ledStep >= m_ledSteps.size()) {
+            m_ledStep = 0;
+            if (++m_ledCycle >= m_ledRepeat) {
+                m_ledSteps.clear();
+                say(QStringLiteral("[Board] LED pattern finished after %1 cycle(s)").arg(m_ledRepeat));
+                return;
+            }
+        }
+        showLedStep();
+    });
+    m_buzzerTimer = new QTimer(this);
+    m_buzzerTimer->setSingleShot(true);
+    connect(m_buzzerTimer, &QTimer::timeout, this, [this] {
+        if (m_beepsLeft <= 0)
+            return;
+        --m_beepsLeft;
+        say(QStringLiteral("[Board] Buzzer: beep %1 of %2").arg(m_beeps - m_beepsLeft).arg(m_beeps));
+        if (m_beepsLeft > 0)
+            m_buzzerTimer->start(m_beepPause);
+    });
+}
+
+void SimBoard::playLeds(const QJsonObject& pattern)
+{
+    m_ledSteps.clear();
+    for (const QJsonValue& s : pattern.value("steps").toArray()) {
+        const QJsonObject step = s.toObject();
+        m_ledSteps.append({ colourName(step.value("color").toObject()), qMax(1, step.value("duration").toInt()) });
+    }
+    m_ledRepeat = qMax(1, pattern.value("repeat").toInt());
+    m_ledStep = 0;
+    m_ledCycle = 0;
+    if (m_ledSteps.isEmpty()) {
+        m_ledTimer->stop();
+        return;
+    }
+    showLedStep();
+}
+
+void SimBoard::showLedStep()
+{
+    const LedStep& step = m_ledSteps.at(m_ledStep);
+    say(QStringLiteral("[Board] LEDs %1 (cycle %2 of %3)").arg(step.colour).arg(m_ledCycle + 1).arg(m_ledRepeat));
+    m_ledTimer->start(step.millis);
+}
+
+void SimBoard::stopLeds()
+{
+    if (m_ledSteps.isEmpty()) {
+        say(QStringLiteral("[Board] LEDs off"));
+        return;
+    }
+    say(QStringLiteral("[Board] LEDs off (pattern stopped in cycle %1 of %2)").arg(m_ledCycle + 1).arg(m_ledRepeat));
+    m_ledSteps.clear();
+    m_ledTimer->stop();
+}
+
+void SimBoard::playBuzzer(int onMsec, int offMsec, int repeat)
+{
+    // A repeat of 0 still sounds once.
+    m_beeps = qMax(1, repeat);
+    m_beepsLeft = m_beeps;
+    m_beepPause = qMax(0, onMsec) + qMax(0, offMsec);
+    m_buzzerTimer->start(0);
+}
+
+void SimBoard::readLightSensor()
+{
+    State& b = m_state;
+    const double phase = 2.0 * M_PI * double(m_uptime.elapsed()) / (kDaylightPeriodSec * 1000.0);
+    const int swing = int(std::lround(25.0 * std::sin(phase)));
+    b.sensor = qBound(0, b.sensorBase + swing + QRandomGenerator::global()->bounded(3) - 1, 100);
+    if (b.mode == QLatin1String("auto"))
+        b.brightness = qBound(10, 20 + b.sensor * 8 / 10, 100);
 }
 
 QStringList SimBoard::requestTopics() const
@@ -34,13 +130,16 @@ QStringList SimBoard::requestTopics() const
 QStringList SimBoard::stateLines() const
 {
     const State& b = m_state;
-    return { QStringLiteral("[Sim] Board: ignition %1, brightness %2% (%3, sensor %4%), audio %5, power-off delay %6 s")
+    return { QStringLiteral(
+        "[Sim] Board: ignition %1, brightness %2% (%3, sensor %4%), audio %5, power-off delay %6 s, "
+        "LEDs %7")
                  .arg(onOff(b.ignition))
                  .arg(b.brightness)
                  .arg(b.mode)
                  .arg(b.sensor)
                  .arg(b.mute ? QStringLiteral("muted") : QStringLiteral("on"))
-                 .arg(b.delayShutdownFor) };
+                 .arg(b.delayShutdownFor)
+                 .arg(m_ledSteps.isEmpty() ? QStringLiteral("off") : m_ledSteps.at(m_ledStep).colour) };
 }
 
 void SimBoard::setServiceUp(bool up)
@@ -123,9 +222,7 @@ bool SimBoard::handleRequest(const QString& topic, const QJsonObject& o, bool)
         publishJson(
             B + "/config", QJsonObject { { "device", QJsonObject { { "delayShutdownFor", b.delayShutdownFor } } } });
     } else if (t == "/display/get") {
-        b.sensor = qBound(0, b.sensor + QRandomGenerator::global()->bounded(5) - 2, 100);
-        if (b.mode == QLatin1String("auto"))
-            b.brightness = qBound(10, 20 + b.sensor * 8 / 10, 100);
+        readLightSensor();
         say(QStringLiteral("[Board] Display state requested"));
         publishDisplay();
     } else if (t == "/display/set") {
@@ -183,27 +280,20 @@ bool SimBoard::handleRequest(const QString& topic, const QJsonObject& o, bool)
         publishJson(B + "/audio", QJsonObject { { "mute", b.mute } });
     } else if (t.startsWith("/led/play/request/")) {
         QStringList steps;
-        for (const QJsonValue& s : o.value("steps").toArray()) {
-            const QJsonObject c = s.toObject().value("color").toObject();
-            const int r = c.value("r").toInt(), g = c.value("g").toInt(), bl = c.value("b").toInt();
-            QString name = QStringLiteral("rgb(%1,%2,%3)").arg(r).arg(g).arg(bl);
-            if (r == 0 && g == 0 && bl == 0)
-                name = QStringLiteral("off");
-            else if (r == 255 && g == 0 && bl == 0)
-                name = QStringLiteral("red");
-            else if (r == 0 && g == 255 && bl == 0)
-                name = QStringLiteral("green");
-            steps << name + QStringLiteral(" ") + QString::number(s.toObject().value("duration").toInt());
-        }
+        for (const QJsonValue& s : o.value("steps").toArray())
+            steps << colourName(s.toObject().value("color").toObject()) + QStringLiteral(" ")
+                    + QString::number(s.toObject().value("duration").toInt());
         say(QStringLiteral("[Board] LED pattern: ") + steps.join(QStringLiteral(", ")) + QStringLiteral(" (repeat ")
             + QString::number(o.value("repeat").toInt()) + QStringLiteral(")"));
+        playLeds(o);
     } else if (t.startsWith("/led/off/request/")) {
-        say(QStringLiteral("[Board] LEDs off"));
+        stopLeds();
     } else if (t.startsWith("/buzzer/play/request/")) {
         say(QStringLiteral("[Board] Buzzer: on %1 ms, off %2 ms, repeat %3")
                 .arg(o.value("onMsec").toInt())
                 .arg(o.value("offMsec").toInt())
                 .arg(o.value("repeat").toInt()));
+        playBuzzer(o.value("onMsec").toInt(), o.value("offMsec").toInt(), o.value("repeat").toInt());
     } else {
         return false;
     }
@@ -258,7 +348,7 @@ bool SimBoard::cmdBoard(const QStringList& args)
     else if (what == QLatin1String("voltage") && ok)
         m_state.voltage = value;
     else if (what == QLatin1String("sensor") && ok) {
-        m_state.sensor = qBound(0, int(value), 100);
+        m_state.sensorBase = m_state.sensor = qBound(0, int(value), 100);
         if (m_state.mode == QLatin1String("auto"))
             m_state.brightness = qBound(10, 20 + m_state.sensor * 8 / 10, 100);
         say(QStringLiteral("[Board] Light sensor at %1%").arg(m_state.sensor));

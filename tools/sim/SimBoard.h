@@ -3,6 +3,7 @@
 #include "SimService.h"
 
 #include <QElapsedTimer>
+#include <QVector>
 
 class QTimer;
 
@@ -36,10 +37,18 @@ private:
         int brightness = 80;
         int manualBrightness = 80;
         int sensor = 55;
+        int sensorBase = 55;
         QString mode = QStringLiteral("auto");
         QJsonObject power;
         bool mute = false;
         int delayShutdownFor = 30;
+    };
+
+    // One step of an LED pattern: a colour name and how long it shows, in ms.
+    struct LedStep
+    {
+        QString colour;
+        int millis = 0;
     };
 
     QJsonObject info() const;
@@ -48,8 +57,25 @@ private:
     void publishStatus();
     void publishDisplay();
     void publishPower();
+    // The LEDs and the buzzer play in time, each step announced, so a technician
+    // at the demo sees what the device would show and sound.
+    void playLeds(const QJsonObject& pattern);
+    void showLedStep();
+    void stopLeds();
+    void playBuzzer(int onMsec, int offMsec, int repeat);
+    // Daylight through the windscreen: the sensor swings slowly round its base level.
+    void readLightSensor();
 
     State m_state;
     QElapsedTimer m_uptime;
     QTimer* m_powerCutTimer = nullptr;
+    QTimer* m_ledTimer = nullptr;
+    QVector<LedStep> m_ledSteps;
+    int m_ledStep = 0;
+    int m_ledCycle = 0;
+    int m_ledRepeat = 0;
+    QTimer* m_buzzerTimer = nullptr;
+    int m_beeps = 0;
+    int m_beepsLeft = 0;
+    int m_beepPause = 0;
 };

@@ -9,6 +9,7 @@
 #include <QJsonParseError>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QTimer>
 
 using namespace sim;
 namespace topics = manager::topics;
@@ -33,7 +34,18 @@ const char* const kStops[] = { "Central Station", "University", "Harbour", "Old 
 
 SimValidator::SimValidator(manager::MqttClient& mqtt, const QString& base, QObject* parent)
     : SimService(mqtt, base, parent)
+    , m_cardRemoval(new QTimer(this))
 {
+    m_cardRemoval->setSingleShot(true);
+    connect(m_cardRemoval, &QTimer::timeout, this, &SimValidator::removeCard);
+}
+
+void SimValidator::removeCard()
+{
+    m_cardRemoval->stop();
+    publishRaw(topics::CardRemoved, QByteArray());
+    publishRaw(m_base + "/rfid/removed", QByteArray());
+    say(QStringLiteral("[Validator] Card removed"));
 }
 
 QStringList SimValidator::requestTopics() const
@@ -373,6 +385,7 @@ bool SimValidator::cmdTap(const QStringList& args)
     publishJson(
         topics::CardFound, QJsonObject { { "uid", card.value("uid").toString() }, { "type", type == 10 ? 512 : 256 } });
     publishJson(m_base + "/rfid/scanned", QJsonObject { { "transaction", t } });
+    m_cardRemoval->start(3 * m_stepMillis);
     QString detail = t.value("fareProductName").toString();
     if (card.contains("ePurse") || type == 2)
         detail += QStringLiteral(", balance ") + money(card.value("balanceBefore").toInt()) + QStringLiteral(" -> ")
@@ -430,9 +443,7 @@ bool SimValidator::cmdCard(const QStringList& args)
         publishJson(topics::CardFound, QJsonObject { { "uid", uid }, { "type", code } });
         say(QStringLiteral("[Validator] Card found: ") + uid + QStringLiteral(" (type code %1)").arg(code));
     } else if (what == QLatin1String("removed")) {
-        publishRaw(topics::CardRemoved, QByteArray());
-        publishRaw(m_base + "/rfid/removed", QByteArray());
-        say(QStringLiteral("[Validator] Card removed"));
+        removeCard();
     } else if (what == QLatin1String("retry")) {
         publishRaw(m_base + "/rfid/retry", QByteArrayLiteral("{}"));
         say(QStringLiteral("[Validator] Card read failed: retry"));

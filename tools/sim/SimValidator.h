@@ -2,6 +2,8 @@
 
 #include "SimService.h"
 
+class QTimer;
+
 // The validator service with its card and barcode readers: status, information and
 // configuration, reader switches, and the transactions of passengers' cards and tickets.
 class SimValidator : public SimService
@@ -56,6 +58,9 @@ private:
     QJsonObject barcodeTransaction(bool valid, int denyId);
     QString newCardUid() const;
     void warnIfReaderOff(bool rfid);
+    void removeCard();
 
     State m_state;
+    // A tapped card is taken away again a moment later.
+    QTimer* m_cardRemoval = nullptr;
 };

@@ -64,7 +64,10 @@ Item {
         objectName: "settingsBar"
         anchors.left: parent.left
         anchors.right: parent.right
-        height: Theme.settingsBarHeight
+        // A sub-page that marks itself fullPage (the colour test) gets the whole
+        // screen while it is on top; the bar returns as soon as it is not.
+        height: stack.currentItem && stack.currentItem.fullPage === true ? 0 : Theme.settingsBarHeight
+        visible: height > 0
         onVisibleChanged: if (!visible) headerMenu.close()
 
         RowLayout {
