@@ -15,17 +15,17 @@ namespace {
 
 int g_argc = 1;
 char g_arg0[] = "ticora-fuzz";
-char* g_argv[] = {g_arg0, nullptr};
+char* g_argv[] = { g_arg0, nullptr };
 
-void quiet(QtMsgType, const QMessageLogContext&, const QString&) {}
+void quiet(QtMsgType, const QMessageLogContext&, const QString&) { }
 
 // In memory where there is a tmpfs: the stores sync every file they write, and a
 // disk would bound the run to a few dozen inputs a second.
 QTemporaryDir& dir()
 {
     static QTemporaryDir d(QFileInfo(QStringLiteral("/dev/shm")).isWritable()
-                               ? QStringLiteral("/dev/shm/ticora-fuzz-XXXXXX")
-                               : QDir::tempPath() + QStringLiteral("/ticora-fuzz-XXXXXX"));
+            ? QStringLiteral("/dev/shm/ticora-fuzz-XXXXXX")
+            : QDir::tempPath() + QStringLiteral("/ticora-fuzz-XXXXXX"));
     return d;
 }
 
@@ -65,8 +65,8 @@ QList<Message> messages(const uint8_t* data, size_t size, const QStringList& top
 {
     static const QByteArray digits = QByteArrayLiteral("0123456789abcdefghijklmnopqrstuvwxyz");
     QList<Message> out;
-    const QList<QByteArray> records = QByteArray::fromRawData(reinterpret_cast<const char*>(data), int(size))
-                                          .split('\x1e');
+    const QList<QByteArray> records
+        = QByteArray::fromRawData(reinterpret_cast<const char*>(data), int(size)).split('\x1e');
     for (const QByteArray& record : records) {
         Message m;
         if (record.isEmpty()) {

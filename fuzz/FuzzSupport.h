@@ -24,7 +24,8 @@ void writeFile(const QString& path, const QByteArray& bytes);
 // Runs queued calls and pending deletions, as the event loop would between messages.
 void drain();
 
-struct Message {
+struct Message
+{
     QString topic;
     QByteArray payload;
 };

@@ -12,7 +12,8 @@ namespace fuzz {
 // One GUIManager on a fake broker connection and scratch files, built on first use
 // and kept: it owns a QML engine, far too costly to build per input. Logging stays
 // off and the device id file stays in the scratch folder whatever the input sets.
-struct GuiHarness {
+struct GuiHarness
+{
     Config* config = nullptr;
     GUIManager* gui = nullptr;
     FakeTransport* transport = nullptr;
@@ -33,9 +34,8 @@ private:
         QVariantMap defaults = GUIManager::Defaults;
         defaults.insert(QStringLiteral("gui/deviceId"), path("serialnumber"));
         config = new Config(path("gui.conf"), defaults);
-        config->addOverrides({{QStringLiteral("log/stderr"), false},
-                              {QStringLiteral("log/syslog"), false},
-                              {QStringLiteral("gui/deviceId"), path("serialnumber")}});
+        config->addOverrides({ { QStringLiteral("log/stderr"), false }, { QStringLiteral("log/syslog"), false },
+            { QStringLiteral("gui/deviceId"), path("serialnumber") } });
         GUIManager::Options options;
         options.transport = [this] {
             transport = new FakeTransport();

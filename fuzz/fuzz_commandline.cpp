@@ -7,7 +7,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzz::init();
-    QStringList args{QStringLiteral("ticora")};
+    QStringList args { QStringLiteral("ticora") };
     for (const QByteArray& a : QByteArray::fromRawData(reinterpret_cast<const char*>(data), int(size)).split('\0'))
         args.append(QString::fromLocal8Bit(a));
     CommandLineExit exit;

@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         EventManager log(*config, file);
         loaded = log.events().size();
         log.applyFilterPeriod(QStringLiteral("week"));
-        log.push(new Event(QStringLiteral("General"), QStringLiteral("Fuzz"), QStringLiteral("entry"),
-                           QDateTime::currentDateTime()));
+        log.push(new Event(
+            QStringLiteral("General"), QStringLiteral("Fuzz"), QStringLiteral("entry"), QDateTime::currentDateTime()));
     }
     {
         EventManager log(*config, file);
