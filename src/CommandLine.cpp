@@ -11,40 +11,41 @@ QVariantMap parseCLIArgs() { return parseCLIArgs(QCoreApplication::arguments(), 
 
 QVariantMap parseCLIArgs(const QStringList& arguments, CommandLineExit* exit)
 {
-    const QCommandLineOption help(
-        { QStringLiteral("h"), QStringLiteral("help") }, QStringLiteral("Print help and exit"));
-    const QCommandLineOption version(
-        { QStringLiteral("V"), QStringLiteral("version") }, QStringLiteral("Print version and exit"));
-    const QCommandLineOption verbose({ QStringLiteral("v"), QStringLiteral("verbose") },
-        QStringLiteral("Set log level: 0=err, 1=warn, 2=info(dfl), 3=dbg"), QStringLiteral("level"));
-    const QCommandLineOption toStderr(
-        { QStringLiteral("e"), QStringLiteral("stderr") }, QStringLiteral("Print messages to stderr, not just syslog"));
-    const QCommandLineOption color(
-        { QStringLiteral("c"), QStringLiteral("color") }, QStringLiteral("Print messages in color."));
-    const QCommandLineOption config({ QStringLiteral("f"), QStringLiteral("config") },
-        QStringLiteral("Set configuration file"), QStringLiteral("filename"));
-    const QCommandLineOption host({ QStringLiteral("H"), QStringLiteral("host") },
-        QStringLiteral("Set mqtt broker url"), QStringLiteral("hostname"));
-    const QCommandLineOption port({ QStringLiteral("P"), QStringLiteral("port") },
-        QStringLiteral("Set mqtt broker port"), QStringLiteral("port"));
-    const QCommandLineOption username({ QStringLiteral("u"), QStringLiteral("username") },
-        QStringLiteral("Set mqtt username"), QStringLiteral("username"));
-    const QCommandLineOption password({ QStringLiteral("p"), QStringLiteral("password") },
-        QStringLiteral("Set mqtt password"), QStringLiteral("password"));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Print help and exit"));
+    const QCommandLineOption version({QStringLiteral("V"), QStringLiteral("version")},
+                                     QStringLiteral("Print version and exit"));
+    const QCommandLineOption verbose({QStringLiteral("v"), QStringLiteral("verbose")},
+                                     QStringLiteral("Set log level: 0=err, 1=warn, 2=info(dfl), 3=dbg"),
+                                     QStringLiteral("level"));
+    const QCommandLineOption toStderr({QStringLiteral("e"), QStringLiteral("stderr")},
+                                      QStringLiteral("Print messages to stderr, not just syslog"));
+    const QCommandLineOption color({QStringLiteral("c"), QStringLiteral("color")},
+                                   QStringLiteral("Print messages in color."));
+    const QCommandLineOption config({QStringLiteral("f"), QStringLiteral("config")},
+                                    QStringLiteral("Set configuration file"), QStringLiteral("filename"));
+    const QCommandLineOption host({QStringLiteral("H"), QStringLiteral("host")},
+                                  QStringLiteral("Set mqtt broker url"), QStringLiteral("hostname"));
+    const QCommandLineOption port({QStringLiteral("P"), QStringLiteral("port")},
+                                  QStringLiteral("Set mqtt broker port"), QStringLiteral("port"));
+    const QCommandLineOption username({QStringLiteral("u"), QStringLiteral("username")},
+                                      QStringLiteral("Set mqtt username"), QStringLiteral("username"));
+    const QCommandLineOption password({QStringLiteral("p"), QStringLiteral("password")},
+                                      QStringLiteral("Set mqtt password"), QStringLiteral("password"));
 
     QCommandLineParser parser;
-    parser.addOptions({ help, version, verbose, toStderr, color, config, host, port, username, password });
+    parser.addOptions({help, version, verbose, toStderr, color, config, host, port, username, password});
 
     if (!parser.parse(arguments)) {
         if (exit) {
-            *exit = { 1, parser.errorText() };
+            *exit = {1, parser.errorText()};
             return {};
         }
         qCritical().noquote().nospace() << "ERROR: " << parser.errorText();
         std::exit(1);
     }
     if (exit && (parser.isSet(help) || parser.isSet(version))) {
-        *exit = { 0, parser.isSet(help) ? parser.helpText() : QCoreApplication::applicationVersion() };
+        *exit = {0, parser.isSet(help) ? parser.helpText() : QCoreApplication::applicationVersion()};
         return {};
     }
     if (parser.isSet(help))

@@ -11,8 +11,7 @@ QVariantMap parseCLIArgs();
 // The same for a given argument list (program name first), without printing or
 // exiting: when the command line asks to end (help, version, error), `exitCode` is
 // set and `exitText` holds what would have been printed.
-struct CommandLineExit
-{
+struct CommandLineExit {
     int exitCode = -1; // -1: carry on
     QString exitText;
 };
