@@ -14,6 +14,7 @@ PACKAGES=(
   libqt5svg5 libqt5svg5-dev qt5-image-formats-plugins fonts-dejavu-core
   libmosquitto-dev mosquitto mosquitto-clients libqrcodegencpp-dev
   xvfb xauth x11-apps imagemagick zbar-tools librsvg2-bin
+  clang-14 libfuzzer-14-dev
 )
 
 missing=()
