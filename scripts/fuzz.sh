@@ -5,6 +5,7 @@
 # every crash; exits non-zero when any target found one.
 #   scripts/fuzz.sh [seconds-per-target] [target...]    e.g. scripts/fuzz.sh 600 gui transaction
 # Inputs that reach new code are kept in build-fuzz/corpus, crashes in build-fuzz/findings.
+# FUZZ_TIMEOUT (seconds, default 60) is how long one input may run before it counts as a hang.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -44,7 +45,7 @@ for t in "${targets[@]}"; do
   case $t in gui|deviceid) extra+=(-detect_leaks=0); asan+=:detect_leaks=0 ;; esac
   log=build-fuzz/logs/$t.log
   rc=0
-  (cd build-fuzz && ASAN_OPTIONS=$asan "$root/$bin" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=3072 -print_final_stats=1 \
+  (cd build-fuzz && ASAN_OPTIONS=$asan "$root/$bin" -max_total_time="$seconds" -timeout="${FUZZ_TIMEOUT:-60}" -rss_limit_mb=3072 -print_final_stats=1 \
       -artifact_prefix="$root/build-fuzz/findings/$t-" "${extra[@]}" "$root/$corpus" \
       "${seeds[@]/#/$root/}") >"$log" 2>&1 || rc=$?
   runs=$(sed -n 's/^Done \([0-9]*\) runs.*/\1/p' "$log" | tail -1)
