@@ -64,7 +64,7 @@ void TestKillWrites::eventLog()
     int next = 0;
     for (int cycle = 0; cycle < kCycles; ++cycle) {
         // 40 writes at most per child keeps the file under the loader's limit.
-        const QList<int> acked = runAndKill(QStringLiteral("events"), path, next, 40, 1 + (cycle * 7) % 30);
+        const QList<int> acked = runAndKill(QStringLiteral("events"), path, next, 40, 1 + (cycle * 7) % 12);
         QVERIFY2(!acked.isEmpty(), "child acknowledged nothing");
         for (int n : acked)
             acknowledged.insert(QStringLiteral("e%1").arg(n));
@@ -88,7 +88,7 @@ void TestKillWrites::settings()
     int next = 1;
     int total = 0;
     for (int cycle = 0; cycle < kCycles; ++cycle) {
-        const QList<int> acked = runAndKill(QStringLiteral("settings"), path, next, 1000, 1 + (cycle * 7) % 30);
+        const QList<int> acked = runAndKill(QStringLiteral("settings"), path, next, 1000, 1 + (cycle * 7) % 12);
         QVERIFY2(!acked.isEmpty(), "child acknowledged nothing");
         const int last = acked.last();
         total += acked.size();
