@@ -15,6 +15,7 @@ PACKAGES=(
   libmosquitto-dev mosquitto mosquitto-clients libqrcodegencpp-dev
   xvfb xauth x11-apps xdotool imagemagick zbar-tools librsvg2-bin
   sox dpkg-dev systemd
+  clang-14 libfuzzer-14-dev
 )
 
 missing=()

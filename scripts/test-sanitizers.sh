@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds with address and undefined-behaviour sanitizers into build-asan and runs every
 # test there, headless (offscreen + software rendering; sanitizers and GL do not mix).
+# Undefined behaviour stops the program at its first fault. Extra arguments go to
+# ctest (e.g. -L broker).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh

@@ -7,7 +7,9 @@
 
 #include <cstdlib>
 
-QVariantMap parseCLIArgs()
+QVariantMap parseCLIArgs() { return parseCLIArgs(QCoreApplication::arguments(), nullptr); }
+
+QVariantMap parseCLIArgs(const QStringList& arguments, CommandLineExit* exit)
 {
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Print help and exit"));
@@ -34,9 +36,17 @@ QVariantMap parseCLIArgs()
     QCommandLineParser parser;
     parser.addOptions({help, version, verbose, toStderr, color, config, host, port, username, password});
 
-    if (!parser.parse(QCoreApplication::arguments())) {
+    if (!parser.parse(arguments)) {
+        if (exit) {
+            *exit = {1, parser.errorText()};
+            return {};
+        }
         qCritical().noquote().nospace() << "ERROR: " << parser.errorText();
         std::exit(1);
+    }
+    if (exit && (parser.isSet(help) || parser.isSet(version))) {
+        *exit = {0, parser.isSet(help) ? parser.helpText() : QCoreApplication::applicationVersion()};
+        return {};
     }
     if (parser.isSet(help))
         parser.showHelp(0);

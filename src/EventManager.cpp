@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QQmlEngine>
 #include <QSettings>
+#include <QTimeZone>
 #include <algorithm>
 #include <cstdio>
 
@@ -141,8 +142,12 @@ void EventManager::load()
     EVENT_LOG(qInfo) << "Loading saved events : from=" << first << " to=" << n;
     for (int i = first; i < n; ++i) {
         file.beginGroup(present.at(i).group);
-        adopt(new Event(text(file.value(kCategory)), text(file.value(kName)), text(file.value(kDesc)),
-            file.value(kTimestamp).toDateTime()));
+        // A damaged time stamp can decode into a time zone that does not exist, which
+        // crashes the settings class when the entry is written back: drop such a time.
+        QDateTime stamp = file.value(kTimestamp).toDateTime();
+        if (stamp.timeSpec() == Qt::TimeZone && !stamp.timeZone().isValid())
+            stamp = QDateTime();
+        adopt(new Event(text(file.value(kCategory)), text(file.value(kName)), text(file.value(kDesc)), stamp));
         file.endGroup();
     }
     file.endGroup();
