@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QQmlEngine>
 #include <QSettings>
+#include <QTemporaryFile>
 #include <QTimeZone>
 #include <algorithm>
 #include <cstdio>
@@ -29,6 +30,26 @@ QString text(const QVariant& value)
     if (value.userType() == QMetaType::QStringList)
         return value.toStringList().join(QLatin1Char(','));
     return value.toString();
+}
+
+// The settings class decodes "@Variant(...)" values as soon as their section is read, and a
+// damaged one can make it attempt an allocation of gigabytes. This log never writes one
+// (times are "@DateTime"), so such lines are dropped before the file is parsed.
+QByteArray withoutSerialisedVariants(const QByteArray& content, int* dropped)
+{
+    QByteArray kept;
+    kept.reserve(content.size());
+    *dropped = 0;
+    for (const QByteArray& line : content.split('\n')) {
+        const int eq = line.indexOf('=');
+        if (eq >= 0 && line.mid(eq + 1).trimmed().startsWith("@Variant(")) {
+            ++*dropped;
+            continue;
+        }
+        kept += line;
+        kept += '\n';
+    }
+    return kept;
 }
 
 // Newest first; entries whose time is unknown go to the end.
@@ -91,7 +112,27 @@ void EventManager::load()
         EVENT_LOG(qWarning) << "WARN: Cannot read event file, starting with no events : " << m_fileName;
         return;
     }
-    QSettings file(m_fileName, QSettings::IniFormat);
+    QString source = m_fileName;
+    QTemporaryFile filtered;
+    {
+        QFile raw(m_fileName);
+        int dropped = 0;
+        const QByteArray content = raw.open(QIODevice::ReadOnly) ? raw.readAll() : QByteArray();
+        const QByteArray clean = withoutSerialisedVariants(content, &dropped);
+        if (dropped > 0) {
+            EVENT_LOG(qWarning) << "WARN: Event file " << m_fileName << " holds " << dropped
+                                << " value(s) of a kind it never stores; ignoring them";
+            if (filtered.open() && filtered.write(clean) == clean.size() && filtered.flush())
+                source = filtered.fileName();
+            else
+                source.clear();
+        }
+    }
+    if (source.isEmpty()) {
+        EVENT_LOG(qWarning) << "WARN: Cannot read event file, starting with no events : " << m_fileName;
+        return;
+    }
+    QSettings file(source, QSettings::IniFormat);
     const bool unparsable = file.status() == QSettings::FormatError;
     file.beginGroup(kArray);
 

@@ -337,6 +337,10 @@ private slots:
             "[events]\nsize=3\n1\\name=a\n1\\timestamp=yesterday\n2\\name=b\n2\\timestamp=@Variant(\\0\\0)\n"
             "3\\name=c\n3\\timestamp=@Variant(\n")
                                               << QStringList { "a", "b", "c" };
+        // A list claiming four thousand million entries: decoding it would ask for gigabytes.
+        QTest::newRow("huge serialised value")
+            << QByteArray("[events]\n1\\name=a\n1\\x=@Variant(\\0\\0\\0\\t\\0\\xff\\xff\\xff\\xff)\n")
+            << QStringList { "a" };
         QTest::newRow("comma in hand-edited text")
             << QByteArray("[events]\n1\\name=one, two\n") << QStringList { "one,two" };
         static const char garbage[] = "\x00\xff\x01[[[=\n\\\\\n@Variant(\x7f";
