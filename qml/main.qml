@@ -76,6 +76,22 @@ ApplicationWindow {
         onLanguageSelected: function(next) { manager.language = next }
     }
 
+    // The first frame shows the busy page: only it and the resting scan prompt are
+    // built before that frame. The other passenger screens are built in the
+    // background right after it, then the rarely used ones. A screen called for
+    // before it is complete is finished at once, so a screen change never waits
+    // for more than its own page.
+    property bool firstFrameShown: false
+    property int passengerScreensBuilt: 0
+    readonly property var builtBeforeFirstFrame: ["Busy", "ScanScreens"]
+    readonly property var rarelyUsed: ["InitPage", "ScreenSaver", "Settings", "Login"]
+
+    Connections {
+        target: window
+        enabled: !window.firstFrameShown
+        function onAfterAnimating() { window.firstFrameShown = true }
+    }
+
     Repeater {
         id: screenLoaders
         model: window.screens
@@ -84,11 +100,21 @@ ApplicationWindow {
             id: loader
             objectName: "screen_" + modelData.name
             readonly property string screenName: modelData.name
+            readonly property bool shown: window.currentScreen === screenName
+            readonly property bool rare: window.rarelyUsed.indexOf(screenName) >= 0
+            readonly property bool eager: window.builtBeforeFirstFrame.indexOf(screenName) >= 0
+            readonly property bool due: eager || (rare ? window.passengerScreensBuilt >= window.screens.length - window.rarelyUsed.length
+                                                       : window.firstFrameShown)
+            readonly property bool wanted: shown || due
             anchors.fill: parent
-            active: true
-            asynchronous: false
+            // Set once and never cleared: a built screen lives for the whole run.
+            active: false
+            onWantedChanged: if (wanted) active = true
+            Component.onCompleted: if (wanted) active = true
+            asynchronous: !shown && !eager
             source: modelData.source
-            visible: window.currentScreen === screenName
+            visible: shown
+            onLoaded: if (!rare) window.passengerScreensBuilt++
 
             Connections {
                 target: loader.item

@@ -16,13 +16,14 @@ int main(int argc, char* argv[])
     const QByteArray inputMethod = chooseInputMethod(inputMethodPluginDirs());
     qputenv("QT_IM_MODULE", inputMethod);
 
+    // Read when the application object is created.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     auto* app = new QGuiApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Ticora"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Ticora"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TICORA_VERSION));
     QCoreApplication::setOrganizationName(QStringLiteral("vexa"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("vexa.example"));
-    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
 
     auto* overrides = new QVariantMap(parseCLIArgs());
     const QString filename = overrides->value(QStringLiteral("config"), QStringLiteral("gui.conf")).toString();
