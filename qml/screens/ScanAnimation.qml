@@ -22,6 +22,7 @@ Item {
         model: Frames.nfc.concat(Frames.barcode)
 
         Image {
+            objectName: "scanFramePicture"
             readonly property bool current: index === (root.mode === 0 ? root.frame : Frames.nfc.length + root.frame)
                                             && root.visible
             property bool used: false

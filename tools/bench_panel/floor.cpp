@@ -30,15 +30,14 @@ struct Responder
 int respond(int port, const char* in, const char* out)
 {
     mosquitto_lib_init();
-    Responder r{ in, out };
+    Responder r { in, out };
     mosquitto* m = mosquitto_new(nullptr, true, &r);
     mosquitto_connect_callback_set(m, [](mosquitto* m, void* p, int rc) {
         if (rc == 0)
             mosquitto_subscribe(m, nullptr, static_cast<Responder*>(p)->in, 0);
     });
-    mosquitto_subscribe_callback_set(m, [](mosquitto*, void*, int, int, const int*) {
-        std::fprintf(stderr, "subscribed\n");
-    });
+    mosquitto_subscribe_callback_set(
+        m, [](mosquitto*, void*, int, int, const int*) { std::fprintf(stderr, "subscribed\n"); });
     mosquitto_message_callback_set(m, [](mosquitto* m, void* p, const mosquitto_message* msg) {
         static const char answer[] = "{\"device\":\"internal\",\"filepath\":\"valid.wav\"}";
         (void)msg;

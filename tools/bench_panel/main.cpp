@@ -92,7 +92,8 @@ public:
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] { read(); });
         m_started = Clock::now();
-        m_process.start(QStringLiteral("taskset"), QStringList{ QStringLiteral("-c"), QStringLiteral("0"), exe } + args);
+        m_process.start(
+            QStringLiteral("taskset"), QStringList { QStringLiteral("-c"), QStringLiteral("0"), exe } + args);
         m_process.waitForStarted(10000);
     }
 
@@ -236,22 +237,20 @@ bool writeProgramConfig(const Setup& s)
 
 QByteArray scanPayload(int n)
 {
-    QJsonObject card{ { QStringLiteral("uid"), QStringLiteral("04A1B2C3D4%1").arg(n % 100, 2, 10, QLatin1Char('0')) },
-                      { QStringLiteral("storedJourneys"),
-                        QJsonObject{ { QStringLiteral("after"), 100 - n },
-                                     { QStringLiteral("transferRemainingMin"), 90 },
-                                     { QStringLiteral("activationTimestamp"), QStringLiteral("2026-12-08T10:00:00Z") } } } };
-    QJsonObject t{ { QStringLiteral("type"), 5 },
-                   { QStringLiteral("fareProductName"), QStringLiteral("10 journeys") },
-                   { QStringLiteral("card"), card } };
+    QJsonObject card { { QStringLiteral("uid"), QStringLiteral("04A1B2C3D4%1").arg(n % 100, 2, 10, QLatin1Char('0')) },
+        { QStringLiteral("storedJourneys"),
+            QJsonObject { { QStringLiteral("after"), 100 - n }, { QStringLiteral("transferRemainingMin"), 90 },
+                { QStringLiteral("activationTimestamp"), QStringLiteral("2026-12-08T10:00:00Z") } } } };
+    QJsonObject t { { QStringLiteral("type"), 5 }, { QStringLiteral("fareProductName"), QStringLiteral("10 journeys") },
+        { QStringLiteral("card"), card } };
     // Valid and refused in turn, so every scan changes the screen.
     if (n % 2 == 0) {
         t.insert(QStringLiteral("result"), true);
     } else {
         t.insert(QStringLiteral("result"), false);
-        t.insert(QStringLiteral("denyReason"), QJsonObject{ { QStringLiteral("id"), 204 } });
+        t.insert(QStringLiteral("denyReason"), QJsonObject { { QStringLiteral("id"), 204 } });
     }
-    return QJsonDocument(QJsonObject{ { QStringLiteral("transaction"), t } }).toJson(QJsonDocument::Compact);
+    return QJsonDocument(QJsonObject { { QStringLiteral("transaction"), t } }).toJson(QJsonDocument::Compact);
 }
 
 // The validator service's side: retained status, scans out, sound requests in.
@@ -272,14 +271,17 @@ public:
         m_client.connect();
     }
 
-    bool waitConnected() { return waitUntil([this] { return m_connected; }, 10000); }
+    bool waitConnected()
+    {
+        return waitUntil([this] { return m_connected; }, 10000);
+    }
 
     void publishOnline()
     {
-        const QJsonObject state{ { QStringLiteral("init"), false },    { QStringLiteral("hasRfid"), true },
-                                 { QStringLiteral("hasNtp"), true },   { QStringLiteral("hasRoute"), true },
-                                 { QStringLiteral("hasQr"), true },    { QStringLiteral("hasObu"), true } };
-        const QJsonObject status{ { QStringLiteral("service"), true }, { QStringLiteral("state"), state } };
+        const QJsonObject state { { QStringLiteral("init"), false }, { QStringLiteral("hasRfid"), true },
+            { QStringLiteral("hasNtp"), true }, { QStringLiteral("hasRoute"), true }, { QStringLiteral("hasQr"), true },
+            { QStringLiteral("hasObu"), true } };
+        const QJsonObject status { { QStringLiteral("service"), true }, { QStringLiteral("state"), state } };
         m_client.publish(QJsonDocument(status).toJson(QJsonDocument::Compact), StatusTopic, 1, true);
     }
 
@@ -421,7 +423,7 @@ void scans(const Setup& s, Service& service, Scans& out)
     }
     {
         Child responder(s.floor, { QStringLiteral("--respond"), QString::number(s.port), ScanTopic, SoundTopic },
-                        environment(false, s.display, false));
+            environment(false, s.display, false));
         if (responder.waitLine("subscribed") < 0) {
             responder.dump("responder");
             return;
@@ -502,9 +504,9 @@ int main(int argc, char* argv[])
 
     std::vector<Row> rows;
     auto cpuRow = [&](const QString& name, double panel, double floorValue) {
-        Row r{ name, num(panel, 2) + QStringLiteral(" %"), num(floorValue, 2) + QStringLiteral(" %"),
-               floorValue > 0 && panel >= 0 ? num(panel / floorValue, 2) + QStringLiteral(" ×") : QStringLiteral("n/a"),
-               QStringLiteral("≤ 1 %"), panel >= 0 && panel <= 1.0, panel >= 0 };
+        Row r { name, num(panel, 2) + QStringLiteral(" %"), num(floorValue, 2) + QStringLiteral(" %"),
+            floorValue > 0 && panel >= 0 ? num(panel / floorValue, 2) + QStringLiteral(" ×") : QStringLiteral("n/a"),
+            QStringLiteral("≤ 1 %"), panel >= 0 && panel <= 1.0, panel >= 0 };
         rows.push_back(r);
     };
     cpuRow(QStringLiteral("CPU idle on the scan screen, offscreen + software"), idleOff, idleOffFloor);
@@ -515,40 +517,38 @@ int main(int argc, char* argv[])
     auto startRow = [&](const QString& name, double panel) {
         const double ratio = floorStart > 0 && panel >= 0 ? panel / floorStart : -1;
         rows.push_back({ name, num(panel, 1) + QStringLiteral(" ms"), num(floorStart, 1) + QStringLiteral(" ms"),
-                         num(ratio, 2) + QStringLiteral(" ×"), QStringLiteral("≤ 4 × floor"), ratio >= 0 && ratio <= 4.0,
-                         panel >= 0 });
+            num(ratio, 2) + QStringLiteral(" ×"), QStringLiteral("≤ 4 × floor"), ratio >= 0 && ratio <= 4.0,
+            panel >= 0 });
     };
     startRow(QStringLiteral("start to first frame, offscreen (median of %1)").arg(s.runs), median(start.firstFrame));
     startRow(QStringLiteral("start to first scan-screen frame, offscreen (median of %1)").arg(s.runs),
-             median(start.scanFrame));
+        median(start.scanFrame));
 
     const double memRatio = sc.floorPeakMb > 0 && sc.peakMb > 0 ? sc.peakMb / sc.floorPeakMb : -1;
-    rows.push_back({ QStringLiteral("peak memory after 20 validations, offscreen"), num(sc.peakMb, 1) + QStringLiteral(" MB"),
-                     num(sc.floorPeakMb, 1) + QStringLiteral(" MB"), num(memRatio, 2) + QStringLiteral(" ×"),
-                     QStringLiteral("≤ 1.7 × floor"), memRatio >= 0 && memRatio <= 1.7, sc.peakMb > 0 });
+    rows.push_back(
+        { QStringLiteral("peak memory after 20 validations, offscreen"), num(sc.peakMb, 1) + QStringLiteral(" MB"),
+            num(sc.floorPeakMb, 1) + QStringLiteral(" MB"), num(memRatio, 2) + QStringLiteral(" ×"),
+            QStringLiteral("≤ 1.7 × floor"), memRatio >= 0 && memRatio <= 1.7, sc.peakMb > 0 });
 
     const double reaction = median(sc.reaction);
     const double floorReaction = median(sc.floorReaction);
     const double extra = reaction >= 0 && floorReaction >= 0 ? reaction - floorReaction : -1;
     rows.push_back({ QStringLiteral("scan message to sound request, median of %1").arg(sc.reaction.size()),
-                     num(reaction, 2) + QStringLiteral(" ms"),
-                     num(floorReaction, 2) + QStringLiteral(" ms (bare client)"),
-                     (extra >= 0 ? QStringLiteral("+") : QString()) + num(extra, 2) + QStringLiteral(" ms"),
-                     QStringLiteral("≤ floor + 0.40 ms"), reaction >= 0 && floorReaction >= 0 && extra <= 0.40,
-                     reaction >= 0 });
+        num(reaction, 2) + QStringLiteral(" ms"), num(floorReaction, 2) + QStringLiteral(" ms (bare client)"),
+        (extra >= 0 ? QStringLiteral("+") : QString()) + num(extra, 2) + QStringLiteral(" ms"),
+        QStringLiteral("≤ floor + 0.40 ms"), reaction >= 0 && floorReaction >= 0 && extra <= 0.40, reaction >= 0 });
 
     const double frame = median(sc.frame);
     rows.push_back({ QStringLiteral("scan message to changed frame, offscreen, median of %1").arg(sc.frame.size()),
-                     num(frame, 2) + QStringLiteral(" ms"), QStringLiteral("—"), QStringLiteral("—"),
-                     QStringLiteral("≤ 8 ms"), frame >= 0 && frame <= 8.0, frame >= 0 });
+        num(frame, 2) + QStringLiteral(" ms"), QStringLiteral("—"), QStringLiteral("—"), QStringLiteral("≤ 8 ms"),
+        frame >= 0 && frame <= 8.0, frame >= 0 });
 
     std::printf("| Figure | Panel | Floor | Ratio | Target | Met |\n|---|---|---|---|---|---|\n");
     bool allMet = true;
     for (const Row& r : rows) {
         allMet = allMet && r.met;
         std::printf("| %s | %s | %s | %s | %s | %s |\n", qPrintable(r.figure), qPrintable(r.panel), qPrintable(r.floor),
-                    qPrintable(r.ratio), qPrintable(r.target),
-                    !r.measured ? "not measured" : (r.met ? "yes" : "no"));
+            qPrintable(r.ratio), qPrintable(r.target), !r.measured ? "not measured" : (r.met ? "yes" : "no"));
     }
     std::fflush(stdout);
     return allMet ? 0 : 3;
