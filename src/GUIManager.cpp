@@ -5,8 +5,8 @@
 #include "Config.h"
 #include "Connection.h"
 #include "Ethernet.h"
-#include "Event.h"
 #include "EventManager.h"
+#include "Event.h"
 #include "IPv4.h"
 #include "Inspector.h"
 #include "Logger.h"
@@ -43,18 +43,15 @@ QString key(const char* k) { return QString::fromLatin1(k); }
 
 } // namespace
 
-GUIManager::GUIManager(Config& config, QObject* parent)
-    : GUIManager(config, Options(), parent)
-{
-}
+GUIManager::GUIManager(Config& config, QObject* parent) : GUIManager(config, Options(), parent) {}
 
 GUIManager::GUIManager(Config& config, const Options& options, QObject* parent)
-    : QObject(parent)
-    , m_engine(new QQmlApplicationEngine())
-    , m_qmlContext(m_engine->rootContext())
-    , m_translator(new QTranslator())
-    , m_config(config)
-    , m_mqtt(new manager::MqttClient())
+    : QObject(parent),
+      m_engine(new QQmlApplicationEngine()),
+      m_qmlContext(m_engine->rootContext()),
+      m_translator(new QTranslator()),
+      m_config(config),
+      m_mqtt(new manager::MqttClient())
 {
     if (options.transport)
         m_mqtt->setTransportFactory(options.transport);
@@ -210,12 +207,13 @@ void GUIManager::initManagers()
     connect(m_validator, &manager::Validator::cardDetected, this, [](const QString& uid, const QString& type) {
         GUI_LOG(qWarning) << QStringLiteral("Validator card detected : uid=%1, type=%2").arg(uid, type);
     });
-    connect(m_validator, &manager::Validator::cardRemoved, this, [] { GUI_LOG(qWarning) << "Validator card removed"; });
+    connect(m_validator, &manager::Validator::cardRemoved, this,
+            [] { GUI_LOG(qWarning) << "Validator card removed"; });
     connect(m_validator, &manager::Validator::cardRetry, this, &GUIManager::onCardRetry);
     connect(m_validator, &manager::Validator::reasonChanged, this, &GUIManager::onValidatorReasonChanged);
     connect(m_validator, &manager::Validator::ticketValidated, this, &GUIManager::onTicketValidated);
-    connect(
-        m_validator, &manager::Validator::maintenanceBarcodeScanned, this, &GUIManager::onMaintenanceBarcodeScanned);
+    connect(m_validator, &manager::Validator::maintenanceBarcodeScanned, this,
+            &GUIManager::onMaintenanceBarcodeScanned);
     connect(m_board, &manager::Board::ignitionChanged, this, &GUIManager::onIgnitionChanged);
     connect(m_board, &manager::Board::delayShutdownForChanged, this, &GUIManager::updateBoardShutdownDelay);
     connect(m_session, &SessionManager::accessGranted, this, &GUIManager::settingsAccessGranted);
@@ -368,12 +366,12 @@ void GUIManager::onSessionActiveChanged()
         const QString description = QStringLiteral("User ID : %1\nFirst name : %2\nLast name : %3\nDate : %4")
                                         .arg(user.id)
                                         .arg(user.name, user.surname, now);
-        m_eventLog->push(new EventLogin(
-            QStringLiteral("General"), QStringLiteral("Maintenance login"), description, QDateTime::currentDateTime()));
+        m_eventLog->push(new EventLogin(QStringLiteral("General"), QStringLiteral("Maintenance login"), description,
+                                        QDateTime::currentDateTime()));
     } else {
         setIdleScreen();
         m_eventLog->push(new EventLogout(QStringLiteral("General"), QStringLiteral("Maintenance logout"),
-            QStringLiteral("Date : %4").arg(now), QDateTime::currentDateTime()));
+                                         QStringLiteral("Date : %4").arg(now), QDateTime::currentDateTime()));
     }
     publishStatus();
 }
@@ -479,8 +477,7 @@ void GUIManager::initMqtt()
         connect(m_mqtt, &manager::MqttClient::error, this, &GUIManager::onMqttError),
         connect(m_mqtt, &manager::MqttClient::received, this, &GUIManager::processMqttMessage),
     };
-    m_mqtt->setClientId(
-        QStringLiteral("%1_%2").arg(QCoreApplication::applicationName()).arg(QCoreApplication::applicationPid()));
+    m_mqtt->setClientId(QStringLiteral("%1_%2").arg(QCoreApplication::applicationName()).arg(QCoreApplication::applicationPid()));
     m_mqtt->setWillMessage(QByteArrayLiteral("{\"service\": false}"));
     m_mqtt->setWillTopic(baseTopic() + QStringLiteral("/status"));
     m_mqtt->setHostname(m_config.get(key("mqtt/host")).toString());
@@ -514,25 +511,26 @@ void GUIManager::onMqttError(const QString& text) { GUI_LOG(qCritical) << "ERROR
 void GUIManager::subscribeToTopics()
 {
     const QString b = baseTopic();
-    for (const char* suffix : { "/info/get", "/status/get", "/config/get", "/config/set" })
+    for (const char* suffix : {"/info/get", "/status/get", "/config/get", "/config/set"})
         m_mqtt->subscribe(b + QLatin1String(suffix), 0);
 }
 
 void GUIManager::publishInfo()
 {
-    const QJsonObject info { { QStringLiteral("version"), QCoreApplication::applicationVersion() } };
+    const QJsonObject info{{QStringLiteral("version"), QCoreApplication::applicationVersion()}};
     m_mqtt->publish(manager::ServiceClient::toIndentedJson(info), baseTopic() + QStringLiteral("/info"));
 }
 
 void GUIManager::publishStatus()
 {
-    const QJsonObject status { { QStringLiteral("technician"), sessionActive() }, { QStringLiteral("service"), true } };
+    const QJsonObject status{{QStringLiteral("technician"), sessionActive()}, {QStringLiteral("service"), true}};
     m_mqtt->publish(manager::ServiceClient::toIndentedJson(status), baseTopic() + QStringLiteral("/status"));
 }
 
 void GUIManager::publishConfig()
 {
-    m_mqtt->publish(manager::ServiceClient::toIndentedJson(m_config.toJson()), baseTopic() + QStringLiteral("/config"));
+    m_mqtt->publish(manager::ServiceClient::toIndentedJson(m_config.toJson()),
+                    baseTopic() + QStringLiteral("/config"));
 }
 
 void GUIManager::processMqttMessage(const QByteArray& data, const QByteArray& topicBytes)
@@ -738,8 +736,7 @@ void GUIManager::onMaintenanceBarcodeScanned(const QJsonObject& object)
             applied << QStringLiteral("Method : %1").arg(method) << QStringLiteral("Address : %1").arg(text("address"))
                     << QStringLiteral("Netmask : %1").arg(text("netmask"))
                     << QStringLiteral("Gateway : %1").arg(text("gateway"))
-                    << QStringLiteral("DNS #0 : %1").arg(text("dns0"))
-                    << QStringLiteral("DNS #1 : %1").arg(text("dns1"));
+                    << QStringLiteral("DNS #0 : %1").arg(text("dns0")) << QStringLiteral("DNS #1 : %1").arg(text("dns1"));
             const bool manual = method == QLatin1String("manual");
             ethernet->setMethod(manual ? QStringLiteral("manual") : QStringLiteral("auto"));
             IPv4* config = ethernet->config();

@@ -4,9 +4,9 @@
 #include "InputMethod.h"
 #include "ScreenRecorder.h"
 
-#include <QDebug>
 #include <QFont>
 #include <QFontDatabase>
+#include <QDebug>
 #include <QGuiApplication>
 
 int main(int argc, char* argv[])
