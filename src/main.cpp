@@ -8,6 +8,7 @@
 #include <QFontDatabase>
 #include <QDebug>
 #include <QGuiApplication>
+#include <QResource>
 
 int main(int argc, char* argv[])
 {
@@ -30,7 +31,14 @@ int main(int argc, char* argv[])
     auto* config = new Config(filename, GUIManager::Defaults);
     config->addOverrides(*overrides);
 
-    QFontDatabase::addApplicationFont(QStringLiteral(":/qml/fonts/DejaVuSans.ttf"));
+    // From the resource data in place where it is stored uncompressed: no private
+    // copy of the font.
+    const QResource font(QStringLiteral(":/qml/fonts/DejaVuSans.ttf"));
+    if (font.isValid() && font.compressionAlgorithm() == QResource::NoCompression)
+        QFontDatabase::addApplicationFontFromData(
+            QByteArray::fromRawData(reinterpret_cast<const char*>(font.data()), int(font.size())));
+    else
+        QFontDatabase::addApplicationFont(font.fileName());
     QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
 
     qInfo().noquote().nospace() << "Input method : " << QString::fromLatin1(inputMethod);
