@@ -14,7 +14,7 @@ BUILD_DIR=${BUILD_DIR:-build}
 if [ ! -d "$BUILD_DIR" ]; then
   cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
-cmake --build "$BUILD_DIR" -j2 --target ticora ticora-bench-floor ticora-bench-panel ticora-bench-mqtt bench_events >/dev/null
+cmake --build "$BUILD_DIR" -j2 --target ticora ticora-bench-floor ticora-bench-responder ticora-bench-panel ticora-bench-mqtt bench_events >/dev/null
 
 XVFB_PID=""
 WORK=$(mktemp -d)
@@ -50,9 +50,17 @@ fi
 echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 status=0
-(cd "$WORK" && "$OLDPWD/$BUILD_DIR/tools/bench_panel/ticora-bench-panel" \
-  --program "$OLDPWD/$BUILD_DIR/src/ticora" \
-  --floor "$OLDPWD/$BUILD_DIR/tools/bench_panel/ticora-bench-floor" \
+# The measuring side keeps off the measured programs' core where it can.
+PIN_DRIVER=()
+if [ "$(nproc)" -gt 1 ]; then
+  PIN_DRIVER=(taskset -c 1)
+fi
+BUILD_ABS=$(cd "$BUILD_DIR" && pwd)
+TOOLS=$BUILD_ABS/tools/bench_panel
+(cd "$WORK" && "${PIN_DRIVER[@]}" "$TOOLS/ticora-bench-panel" \
+  --program "$BUILD_ABS/src/ticora" \
+  --floor "$TOOLS/ticora-bench-floor" \
+  --responder "$TOOLS/ticora-bench-responder" \
   "${DISPLAY_ARG[@]}" "$@") || status=$?
 echo
 echo "MQTT round trip (one message in flight):"

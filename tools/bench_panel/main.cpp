@@ -1,7 +1,6 @@
 // ticora-bench-panel: the panel's own costs beside a floor, measured in one run.
 //
-//   ticora-bench-panel --program build/src/ticora --floor build/tools/bench_panel/ticora-bench-floor
-//                      [--display :N] [--idle-seconds 20] [--runs 5] [--scans 40]
+//   ticora-bench-panel --program P --floor F --responder R [--display :N] [--idle-seconds 20] [--runs 5] [--scans 40]
 //
 // Starts a private broker on 127.0.0.1, plays the validator service (a retained
 // "online" status, then card scans), pins the panel and its floor to core 0 and
@@ -11,7 +10,6 @@
 // Usually run through scripts/bench.sh.
 
 #include "Broker.h"
-#include "MqttClient.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -25,11 +23,15 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <mosquitto.h>
+
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -190,6 +192,7 @@ struct Setup
 {
     QString program;
     QString floor;
+    QString responder;
     QString display;
     int idleSeconds = 20;
     int runs = 5;
@@ -253,27 +256,43 @@ QByteArray scanPayload(int n)
     return QJsonDocument(QJsonObject { { QStringLiteral("transaction"), t } }).toJson(QJsonDocument::Compact);
 }
 
-// The validator service's side: retained status, scans out, sound requests in.
+// The validator service's side: retained status, scans out, sound requests in. A
+// bare libmosquitto client on its own network thread, so the arrival of a sound
+// request is stamped at once, whatever this program's event loop is reading.
 class Service
 {
 public:
     explicit Service(quint16 port)
     {
-        m_client.setHostname(QStringLiteral("127.0.0.1"));
-        m_client.setPort(port);
-        m_client.setClientId(QStringLiteral("bench-service"));
-        m_client.subscribe(SoundTopic);
-        QObject::connect(&m_client, &manager::MqttClient::received, [this](const QByteArray&, const QByteArray& topic) {
-            if (QString::fromUtf8(topic) == SoundTopic)
-                m_sounds.push_back(Clock::now());
+        mosquitto_lib_init();
+        m_mosq = mosquitto_new("bench-service", true, this);
+        mosquitto_connect_callback_set(m_mosq, [](mosquitto* m, void*, int rc) {
+            if (rc == 0)
+                mosquitto_subscribe(m, nullptr, SoundTopic.toUtf8().constData(), 0);
         });
-        QObject::connect(&m_client, &manager::MqttClient::connected, [this] { m_connected = true; });
-        m_client.connect();
+        mosquitto_subscribe_callback_set(m_mosq,
+            [](mosquitto*, void* self, int, int, const int*) { static_cast<Service*>(self)->m_connected = true; });
+        mosquitto_message_callback_set(m_mosq, [](mosquitto*, void* self, const mosquitto_message*) {
+            auto* service = static_cast<Service*>(self);
+            const Clock::time_point now = Clock::now();
+            std::lock_guard<std::mutex> lock(service->m_mutex);
+            service->m_sounds.push_back(now);
+        });
+        if (mosquitto_connect(m_mosq, "127.0.0.1", port, 30) == MOSQ_ERR_SUCCESS)
+            mosquitto_loop_start(m_mosq);
+    }
+
+    ~Service()
+    {
+        mosquitto_disconnect(m_mosq);
+        mosquitto_loop_stop(m_mosq, false);
+        mosquitto_destroy(m_mosq);
+        mosquitto_lib_cleanup();
     }
 
     bool waitConnected()
     {
-        return waitUntil([this] { return m_connected; }, 10000);
+        return waitUntil([this] { return m_connected.load(); }, 10000);
     }
 
     void publishOnline()
@@ -282,23 +301,37 @@ public:
             { QStringLiteral("hasNtp"), true }, { QStringLiteral("hasRoute"), true }, { QStringLiteral("hasQr"), true },
             { QStringLiteral("hasObu"), true } };
         const QJsonObject status { { QStringLiteral("service"), true }, { QStringLiteral("state"), state } };
-        m_client.publish(QJsonDocument(status).toJson(QJsonDocument::Compact), StatusTopic, 1, true);
+        const QByteArray payload = QJsonDocument(status).toJson(QJsonDocument::Compact);
+        mosquitto_publish(
+            m_mosq, nullptr, StatusTopic.toUtf8().constData(), payload.size(), payload.constData(), 1, true);
     }
 
     // Sends one scan; the time it left.
     Clock::time_point scan(int n)
     {
+        const QByteArray payload = scanPayload(n);
         const Clock::time_point t = Clock::now();
-        m_client.publish(scanPayload(n), ScanTopic);
+        mosquitto_publish(m_mosq, nullptr, "vexa/blm/rfid/scanned", payload.size(), payload.constData(), 0, false);
         return t;
     }
 
-    const std::vector<Clock::time_point>& sounds() const { return m_sounds; }
+    size_t soundCount()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_sounds.size();
+    }
+
+    Clock::time_point sound(size_t i)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_sounds.at(i);
+    }
 
 private:
-    manager::MqttClient m_client;
+    mosquitto* m_mosq = nullptr;
+    std::atomic<bool> m_connected { false };
+    std::mutex m_mutex;
     std::vector<Clock::time_point> m_sounds;
-    bool m_connected = false;
 };
 
 struct Row
@@ -404,17 +437,17 @@ void scans(const Setup& s, Service& service, Scans& out)
         }
         pause(1500); // the screens built after the first frame
         for (int n = 0; n < s.scans; ++n) {
-            const size_t sounds = service.sounds().size();
+            const size_t sounds = service.soundCount();
             const size_t from = panel.lines().size();
             const Clock::time_point t0 = service.scan(n);
             const QByteArray screenName = n % 2 == 0 ? "Setting screen : Valid" : "Setting screen : Invalid";
             const int set = panel.waitLine(screenName, from, 10000);
             const int frame = set >= 0 ? panel.waitLine(FrameLine, size_t(set), 10000) : -1;
-            if (!waitUntil([&] { return service.sounds().size() > sounds; }, 10000) || frame < 0) {
+            if (!waitUntil([&] { return service.soundCount() > sounds; }, 10000) || frame < 0) {
                 panel.dump("panel (scan)");
                 return;
             }
-            out.reaction.push_back(msBetween(t0, service.sounds()[sounds]));
+            out.reaction.push_back(msBetween(t0, service.sound(sounds)));
             out.frame.push_back(msBetween(t0, panel.lines()[size_t(frame)].at));
             if (n + 1 == 20)
                 out.peakMb = panel.peakMb();
@@ -422,18 +455,18 @@ void scans(const Setup& s, Service& service, Scans& out)
         }
     }
     {
-        Child responder(s.floor, { QStringLiteral("--respond"), QString::number(s.port), ScanTopic, SoundTopic },
-            environment(false, s.display, false));
+        Child responder(
+            s.responder, { QString::number(s.port), ScanTopic, SoundTopic }, environment(false, s.display, false));
         if (responder.waitLine("subscribed") < 0) {
             responder.dump("responder");
             return;
         }
         for (int n = 0; n < s.scans; ++n) {
-            const size_t sounds = service.sounds().size();
+            const size_t sounds = service.soundCount();
             const Clock::time_point t0 = service.scan(n);
-            if (!waitUntil([&] { return service.sounds().size() > sounds; }, 10000))
+            if (!waitUntil([&] { return service.soundCount() > sounds; }, 10000))
                 return;
-            out.floorReaction.push_back(msBetween(t0, service.sounds()[sounds]));
+            out.floorReaction.push_back(msBetween(t0, service.sound(sounds)));
             pause(150);
         }
     }
@@ -448,22 +481,24 @@ int main(int argc, char* argv[])
     parser.addHelpOption();
     const QCommandLineOption program("program", "The panel program.", "path");
     const QCommandLineOption floor("floor", "The floor program (ticora-bench-floor).", "path");
+    const QCommandLineOption responder("responder", "The bare client (ticora-bench-responder).", "path");
     const QCommandLineOption display("display", "X display for the idle figure under X (e.g. Xvfb's).", "display");
     const QCommandLineOption idle("idle-seconds", "Seconds of each idle measurement (20).", "seconds", "20");
     const QCommandLineOption runs("runs", "Start-up runs of each program (5).", "count", "5");
     const QCommandLineOption scanCount("scans", "Scans sent to each (40, at least 20).", "count", "40");
-    parser.addOptions({ program, floor, display, idle, runs, scanCount });
+    parser.addOptions({ program, floor, responder, display, idle, runs, scanCount });
     parser.process(app);
 
     Setup s;
     s.program = parser.value(program);
     s.floor = parser.value(floor);
+    s.responder = parser.value(responder);
     s.display = parser.value(display);
     s.idleSeconds = qMax(5, parser.value(idle).toInt());
     s.runs = qMax(1, parser.value(runs).toInt());
     s.scans = qMax(20, parser.value(scanCount).toInt());
-    if (s.program.isEmpty() || s.floor.isEmpty()) {
-        std::fprintf(stderr, "--program and --floor are needed\n");
+    if (s.program.isEmpty() || s.floor.isEmpty() || s.responder.isEmpty()) {
+        std::fprintf(stderr, "--program, --floor and --responder are needed\n");
         return 2;
     }
 
