@@ -417,6 +417,7 @@ struct Scans
     std::vector<double> reaction;
     std::vector<double> floorReaction;
     std::vector<double> frame;
+    std::vector<double> screenSet;
 };
 
 void scans(const Setup& s, Service& service, Scans& out)
@@ -449,6 +450,7 @@ void scans(const Setup& s, Service& service, Scans& out)
             }
             out.reaction.push_back(msBetween(t0, service.sound(sounds)));
             out.frame.push_back(msBetween(t0, panel.lines()[size_t(frame)].at));
+            out.screenSet.push_back(msBetween(t0, panel.lines()[size_t(set)].at));
             if (n + 1 == 20)
                 out.peakMb = panel.peakMb();
             pause(150);
@@ -578,6 +580,7 @@ int main(int argc, char* argv[])
         num(frame, 2) + QStringLiteral(" ms"), QStringLiteral("—"), QStringLiteral("—"), QStringLiteral("≤ 8 ms"),
         frame >= 0 && frame <= 8.0, frame >= 0 });
 
+    std::fprintf(stderr, "scan message to the panel's screen change (log line), median %.2f ms\n", median(sc.screenSet));
     std::printf("| Figure | Panel | Floor | Ratio | Target | Met |\n|---|---|---|---|---|---|\n");
     bool allMet = true;
     for (const Row& r : rows) {
