@@ -84,6 +84,27 @@ ApplicationWindow {
         onLanguageSelected: function(next) { manager.language = next }
     }
 
+    // The first frame shows the busy page: only it and the resting scan prompt are
+    // built before that frame. The other passenger screens are built in the
+    // background right after it, then the serial number page and the screen saver.
+    // The technician's screens and the two single-animation scan pages, which the
+    // GUI manager never selects, cost nothing until first shown. A screen called
+    // for before it is complete is finished at once, so a screen change never
+    // waits for more than its own page.
+    property bool firstFrameShown: false
+    property int backgroundScreensBuilt: 0
+    readonly property var builtBeforeFirstFrame: ["Busy", "ScanScreens"]
+    readonly property var builtLast: ["InitPage", "ScreenSaver"]
+    readonly property var builtWhenFirstShown: ["Settings", "Login", "ScanCard", "ScanBarcode"]
+    readonly property int backgroundScreens: screens.length - builtBeforeFirstFrame.length - builtLast.length
+                                             - builtWhenFirstShown.length
+
+    Connections {
+        target: window
+        enabled: !window.firstFrameShown
+        function onAfterAnimating() { window.firstFrameShown = true }
+    }
+
     Repeater {
         id: screenLoaders
         model: window.screens
@@ -92,11 +113,23 @@ ApplicationWindow {
             id: loader
             objectName: "screen_" + modelData.name
             readonly property string screenName: modelData.name
+            readonly property bool shown: window.currentScreen === screenName
+            readonly property string stage: window.builtBeforeFirstFrame.indexOf(screenName) >= 0 ? "eager"
+                                          : window.builtWhenFirstShown.indexOf(screenName) >= 0 ? "onDemand"
+                                          : window.builtLast.indexOf(screenName) >= 0 ? "last" : "background"
+            readonly property bool due: stage === "eager"
+                                        || (stage === "background" && window.firstFrameShown)
+                                        || (stage === "last" && window.backgroundScreensBuilt >= window.backgroundScreens)
+            readonly property bool wanted: shown || due
             anchors.fill: parent
-            active: true
-            asynchronous: false
+            // Set once and never cleared: a built screen lives for the whole run.
+            active: false
+            onWantedChanged: if (wanted) active = true
+            Component.onCompleted: if (wanted) active = true
+            asynchronous: !shown && stage !== "eager"
             source: modelData.source
-            visible: window.currentScreen === screenName
+            visible: shown
+            onLoaded: if (stage === "background") window.backgroundScreensBuilt++
 
             Connections {
                 target: loader.item

@@ -37,3 +37,6 @@ if ! cmp -s "$out/NFC/0.png" "$out/NFC/6.png"; then
     echo "NFC/6.png differs from NFC/0.png" >&2
     exit 1
 fi
+
+# The scan screens draw the frames cropped to their content.
+sh "$root/scripts/crop-frames.sh"

@@ -342,6 +342,11 @@ void GUIManager::onCardRetry()
 
 void GUIManager::onTicketValidated(const Transaction& transaction)
 {
+    // The sound goes out first: handing the transaction to the screens re-evaluates
+    // their bindings, and the passenger should not wait for that to hear the answer.
+    const bool session = sessionActive();
+    if (!session)
+        playSound(transaction.valid() ? kValidSound : kInvalidSound);
     const QVariantMap map = transaction.toMap();
     GUI_LOG(qWarning) << "Validator ticket validated : " << int(transaction.type());
     GUI_LOG(qWarning) << "Valid : " << (transaction.valid() ? "true" : "false");
@@ -349,18 +354,14 @@ void GUIManager::onTicketValidated(const Transaction& transaction)
                       << QString::fromUtf8(QJsonDocument::fromVariant(map).toJson(QJsonDocument::Compact));
     m_transaction = map;
     m_qmlContext->setContextProperty(QStringLiteral("transaction"), map);
-    if (sessionActive())
+    if (session)
         return;
-    if (transaction.valid()) {
-        playSound(kValidSound);
+    if (transaction.valid())
         setScreen(QStringLiteral("Valid"), 3000);
-    } else if (transaction.denyReasonId() == 103 || transaction.denyReasonId() == 207) {
-        playSound(kInvalidSound);
+    else if (transaction.denyReasonId() == 103 || transaction.denyReasonId() == 207)
         setScreen(QStringLiteral("AlreadyValid"), 3000);
-    } else {
-        playSound(kInvalidSound);
+    else
         setScreen(QStringLiteral("Invalid"), 3000);
-    }
 }
 
 void GUIManager::pushEvent(const QString& category, const QString& name, const QString& description)

@@ -8,6 +8,7 @@
 #include <QFontDatabase>
 #include <QDebug>
 #include <QGuiApplication>
+#include <QResource>
 
 int main(int argc, char* argv[])
 {
@@ -19,20 +20,28 @@ int main(int argc, char* argv[])
         inputMethod = chooseInputMethod(inputMethodPluginDirs());
     qputenv("QT_IM_MODULE", inputMethod);
 
+    // Read when the application object is created.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     auto* app = new QGuiApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Ticora"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Ticora"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TICORA_VERSION));
     QCoreApplication::setOrganizationName(QStringLiteral("vexa"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("vexa.example"));
-    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
 
     auto* overrides = new QVariantMap(parseCLIArgs());
     const QString filename = overrides->value(QStringLiteral("config"), QStringLiteral("gui.conf")).toString();
     auto* config = new Config(filename, GUIManager::Defaults);
     config->addOverrides(*overrides);
 
-    QFontDatabase::addApplicationFont(QStringLiteral(":/qml/fonts/DejaVuSans.ttf"));
+    // From the resource data in place where it is stored uncompressed: no private
+    // copy of the font.
+    const QResource font(QStringLiteral(":/qml/fonts/DejaVuSans.ttf"));
+    if (font.isValid() && font.compressionAlgorithm() == QResource::NoCompression)
+        QFontDatabase::addApplicationFontFromData(
+            QByteArray::fromRawData(reinterpret_cast<const char*>(font.data()), int(font.size())));
+    else
+        QFontDatabase::addApplicationFont(font.fileName());
     QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
 
     qInfo().noquote().nospace() << "Input method : " << QString::fromLatin1(inputMethod);

@@ -31,10 +31,12 @@ Item {
         d.now = new Date()
     }
 
+    // Rests while the clock is hidden (settings, screen saver) and catches up when
+    // shown again.
     Timer {
         interval: 1000
         repeat: true
-        running: true
+        running: root.visible
         triggeredOnStart: true
         onTriggered: root.refresh()
     }

@@ -30,6 +30,7 @@ Item {
         id: d
         property string kind: ""
         property var panel: null
+        property bool created: false
     }
 
     // A missing module only fails the component; creating it through
@@ -41,7 +42,16 @@ Item {
         return component.createObject(root, { "width": Qt.binding(function() { return root.width }) })
     }
 
-    Component.onCompleted: {
+    // The keyboard is large: it is built the first time the hosting page is
+    // shown, not with the page.
+    readonly property bool hostShown: parent !== null && parent.visible
+    onHostShownChanged: createPanel()
+    Component.onCompleted: createPanel()
+
+    function createPanel() {
+        if (!hostShown || d.created)
+            return
+        d.created = true
         var panel = tryCreate("FreeKeyboard.qml")
         if (panel) {
             d.kind = "free"

@@ -19,20 +19,22 @@ Item {
 
     signal switchRequested(string name)
 
-    NumberAnimation on frame {
-        from: 0
-        to: Logic.frameCounts[page.mode] - 1
-        duration: Theme.scanLoop
-        loops: Animation.Infinite
-        running: true
+    // One pass over the frames takes Theme.scanLoop. A timer rather than an
+    // animation: it wakes the program once per frame, not on every vsync, and
+    // nothing steps while the page is hidden.
+    Timer {
+        interval: Theme.scanLoop / Logic.frameCounts[page.mode]
+        running: page.visible
+        repeat: true
+        onTriggered: page.frame = (page.frame + 1) % Logic.frameCounts[page.mode]
     }
 
-    Image {
+    ScanAnimation {
         objectName: "scanFrame"
         anchors.centerIn: parent
         anchors.verticalCenterOffset: 10
-        source: Logic.frameSource(page.mode, page.frame)
-        cache: true
+        mode: page.mode
+        frame: page.frame
     }
 
     Text {

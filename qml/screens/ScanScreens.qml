@@ -23,18 +23,18 @@ Item {
         mode = 1 - mode
     }
 
-    Image {
+    ScanAnimation {
         objectName: "scanFrame"
         anchors.centerIn: parent
         anchors.verticalCenterOffset: 10
-        source: Logic.frameSource(page.mode, page.frame)
-        asynchronous: false
-        cache: true
+        mode: page.mode
+        frame: page.frame
     }
 
+    // Nothing steps while the page is hidden.
     Timer {
         interval: Theme.frameInterval
-        running: true
+        running: page.visible
         repeat: true
         onTriggered: page.advance()
     }
@@ -42,7 +42,7 @@ Item {
     Timer {
         id: switchTimer
         interval: Math.max(1, page.switchMsec)
-        running: page.switchMsec > 0
+        running: page.switchMsec > 0 && page.visible
         repeat: true
         onTriggered: page.switchMode()
     }

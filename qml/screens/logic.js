@@ -69,10 +69,6 @@ function nextFrame(mode, frame, switchMsec) {
     return { "mode": mode, "frame": 0 }
 }
 
-function frameSource(mode, frame) {
-    return (mode === 0 ? "qrc:/qml/images/NFC/" : "qrc:/qml/images/Barcode/") + frame + ".png"
-}
-
 // An amount of money in the locale's currency format.
 function currency(amount, locale) {
     var value = Number(amount)

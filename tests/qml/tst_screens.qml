@@ -364,6 +364,42 @@ Item {
             compare(page.frame, 0)
         }
 
+        function pictures(page) {
+            var animation = findChild(page, "scanFrame")
+            var list = []
+            for (var i = 0; i < animation.children.length; ++i) {
+                if (animation.children[i].objectName === "scanFramePicture")
+                    list.push(animation.children[i])
+            }
+            return list
+        }
+
+        function decoded(page) {
+            return pictures(page).filter(function(p) { return String(p.source) !== "" }).length
+        }
+
+        function test_scanPagesFetchEachPictureOnceAndRestWhileHidden() {
+            mock.animSwitchSec = 0
+            var hiddenPrompt = createScreen("ScanScreens", { "width": 480, "height": 680, "visible": false })
+            var hiddenCard = createScreen("ScanCard", { "width": 480, "height": 680, "visible": false })
+            var hiddenSteps = 0
+            var count = function() { ++hiddenSteps }
+            hiddenPrompt.frameChanged.connect(count)
+            hiddenCard.frameChanged.connect(count)
+            var page = createScreen("ScanScreens")
+            compare(decoded(page), 1)
+            tryCompare(page, "mode", 1, 20000)
+            tryCompare(page, "mode", 0, 20000)
+            // Every frame shown so far keeps its picture; the last frames of both
+            // animations are never shown with a switch period of 0.
+            compare(pictures(page).length, 16)
+            compare(decoded(page), 14)
+            compare(pictures(page).filter(function(p) { return p.visible }).length, 1)
+            compare(hiddenSteps, 0)
+            compare(decoded(hiddenPrompt), 0)
+            compare(decoded(hiddenCard), 0)
+        }
+
         function test_scanHintFollowsTheMode() {
             var page = createScreen("ScanScreens")
             var hint = findChild(page, "scanHint")
