@@ -86,18 +86,16 @@ ApplicationWindow {
 
     // The first frame shows the busy page: only it and the resting scan prompt are
     // built before that frame. The other passenger screens are built in the
-    // background right after it, then the serial number page and the screen saver.
-    // The technician's screens and the two single-animation scan pages, which the
-    // GUI manager never selects, cost nothing until first shown. A screen called
-    // for before it is complete is finished at once, so a screen change never
-    // waits for more than its own page.
+    // background right after it, then the rarely used ones (serial number, screen
+    // saver, the technician's screens and the two single-animation scan pages), so
+    // every screen still exists for the whole run. A screen called for before it is
+    // complete is finished at once, so a screen change never waits for more than its
+    // own page.
     property bool firstFrameShown: false
     property int backgroundScreensBuilt: 0
     readonly property var builtBeforeFirstFrame: ["Busy", "ScanScreens"]
-    readonly property var builtLast: ["InitPage", "ScreenSaver"]
-    readonly property var builtWhenFirstShown: ["Settings", "Login", "ScanCard", "ScanBarcode"]
+    readonly property var builtLast: ["InitPage", "ScreenSaver", "Login", "Settings", "ScanCard", "ScanBarcode"]
     readonly property int backgroundScreens: screens.length - builtBeforeFirstFrame.length - builtLast.length
-                                             - builtWhenFirstShown.length
 
     Connections {
         target: window
@@ -115,7 +113,6 @@ ApplicationWindow {
             readonly property string screenName: modelData.name
             readonly property bool shown: window.currentScreen === screenName
             readonly property string stage: window.builtBeforeFirstFrame.indexOf(screenName) >= 0 ? "eager"
-                                          : window.builtWhenFirstShown.indexOf(screenName) >= 0 ? "onDemand"
                                           : window.builtLast.indexOf(screenName) >= 0 ? "last" : "background"
             readonly property bool due: stage === "eager"
                                         || (stage === "background" && window.firstFrameShown)

@@ -49,7 +49,15 @@ Item {
         Qt.inputMethod.hide()
     }
 
-    onVisibleChanged: reset()
+    // Built in the background while another screen may be in use: only a real show or
+    // hide resets, or building this page would close the keyboard someone is typing on.
+    property bool everShown: false
+    onVisibleChanged: {
+        if (visible)
+            everShown = true
+        if (everShown)
+            reset()
+    }
 
     Connections {
         target: manager
