@@ -128,18 +128,29 @@ public:
         save(file);
     }
 
+    // The settings screen and its page stack, or null (and the picture marked failed)
+    // when the settings screen is not shown.
+    QQuickItem* shownSettings(const QString& file, QObject** stack)
+    {
+        QQuickItem* settings = m_device.screenItem(QStringLiteral("Settings"));
+        *stack = settings ? settings->property("stack").value<QObject*>() : nullptr;
+        if (!*stack || m_device.shownScreen() != QLatin1String("Settings")) {
+            fail(file, QStringLiteral("the settings screen is not shown"));
+            return nullptr;
+        }
+        return settings;
+    }
+
     // One page of the settings menu (row 0 to 7), optionally with the validator
     // page's configuration form pushed on top; the stack is back at the menu after.
     void shootSettingsPage(const QString& file, int row, bool configure = false)
     {
         if (!wanted(file))
             return;
-        QQuickItem* settings = m_device.screenItem(QStringLiteral("Settings"));
-        QObject* stack = settings ? settings->property("stack").value<QObject*>() : nullptr;
-        if (!stack || m_device.shownScreen() != QLatin1String("Settings")) {
-            fail(file, QStringLiteral("the settings screen is not shown"));
+        QObject* stack = nullptr;
+        QQuickItem* settings = shownSettings(file, &stack);
+        if (!settings)
             return;
-        }
         QMetaObject::invokeMethod(settings, "openRow", Q_ARG(QVariant, row));
         if (configure) {
             waitUntilStill(stack);
@@ -159,12 +170,10 @@ public:
     {
         if (!wanted(file))
             return;
-        QQuickItem* settings = m_device.screenItem(QStringLiteral("Settings"));
-        QObject* stack = settings ? settings->property("stack").value<QObject*>() : nullptr;
-        if (!stack || m_device.shownScreen() != QLatin1String("Settings")) {
-            fail(file, QStringLiteral("the settings screen is not shown"));
+        QObject* stack = nullptr;
+        QQuickItem* settings = shownSettings(file, &stack);
+        if (!settings)
             return;
-        }
         QMetaObject::invokeMethod(settings, "openRow", Q_ARG(QVariant, row));
         waitUntilStill(stack);
         ScriptedDevice::settle(300);
@@ -197,12 +206,10 @@ public:
     {
         if (!wanted(file) && !wanted(reportFile))
             return;
-        QQuickItem* settings = m_device.screenItem(QStringLiteral("Settings"));
-        QObject* stack = settings ? settings->property("stack").value<QObject*>() : nullptr;
-        if (!stack || m_device.shownScreen() != QLatin1String("Settings")) {
-            fail(file, QStringLiteral("the settings screen is not shown"));
+        QObject* stack = nullptr;
+        QQuickItem* settings = shownSettings(file, &stack);
+        if (!settings)
             return;
-        }
         QMetaObject::invokeMethod(settings, "openRow", Q_ARG(QVariant, 1));
         waitUntilStill(stack);
         // A technician part-way through: the buzzer heard, the LEDs seen, a card
