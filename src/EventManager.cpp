@@ -32,9 +32,18 @@ QString text(const QVariant& value)
     return value.toString();
 }
 
-// The settings class decodes "@Variant(...)" values as soon as their section is read, and a
-// damaged one can make it attempt an allocation of gigabytes. This log never writes one
-// (times are "@DateTime"), so such lines are dropped before the file is parsed.
+// The settings class decodes "@Variant(...)" and "@DateTime(...)" values as any serialised
+// value as soon as their section is read, and a damaged one (a list claiming thousands of
+// millions of entries) makes it attempt an allocation of gigabytes. This log writes only
+// date-times, whose serialised form starts with the date-time type id, so every other
+// serialised value is dropped before the file is parsed.
+bool foreignSerialisedValue(const QByteArray& value)
+{
+    if (value.startsWith("@Variant("))
+        return true;
+    return value.startsWith("@DateTime(") && !value.startsWith("@DateTime(\\0\\0\\0\\x10");
+}
+
 QByteArray withoutSerialisedVariants(const QByteArray& content, int* dropped)
 {
     QByteArray kept;
@@ -42,7 +51,7 @@ QByteArray withoutSerialisedVariants(const QByteArray& content, int* dropped)
     *dropped = 0;
     for (const QByteArray& line : content.split('\n')) {
         const int eq = line.indexOf('=');
-        if (eq >= 0 && line.mid(eq + 1).trimmed().startsWith("@Variant(")) {
+        if (eq >= 0 && foreignSerialisedValue(line.mid(eq + 1).trimmed())) {
             ++*dropped;
             continue;
         }

@@ -341,6 +341,9 @@ private slots:
         QTest::newRow("huge serialised value")
             << QByteArray("[events]\n1\\name=a\n1\\x=@Variant(\\0\\0\\0\\t\\0\\xff\\xff\\xff\\xff)\n")
             << QStringList { "a" };
+        QTest::newRow("huge serialised value as a time")
+            << QByteArray("[events]\n1\\name=a\n1\\timestamp=@DateTime(\\0\\0\\0\\t\\xff\\xff\\xff\\xff)\n")
+            << QStringList { "a" };
         QTest::newRow("comma in hand-edited text")
             << QByteArray("[events]\n1\\name=one, two\n") << QStringList { "one,two" };
         static const char garbage[] = "\x00\xff\x01[[[=\n\\\\\n@Variant(\x7f";
