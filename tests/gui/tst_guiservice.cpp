@@ -16,6 +16,17 @@ using manager::MqttClient;
 namespace {
 
 // Records what the user interface publishes under "vexa/ui/".
+// The built-in settings pointed at the test broker, with files in the test folder.
+QVariantMap brokerDefaults(const Broker& broker, const QTemporaryDir& dir)
+{
+    QVariantMap defaults = GUIManager::Defaults;
+    defaults.insert("mqtt/host", broker.host());
+    defaults.insert("mqtt/port", int(broker.port()));
+    defaults.insert("gui/deviceId", dir.filePath("sn"));
+    defaults.insert("log/syslog", false);
+    return defaults;
+}
+
 struct Listener {
     MqttClient client;
     QList<QPair<QString, QByteArray>> messages;
@@ -75,12 +86,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(listening.size(), 1, 15000);
 
         QTemporaryDir dir;
-        QVariantMap defaults = GUIManager::Defaults;
-        defaults.insert("mqtt/host", broker.host());
-        defaults.insert("mqtt/port", int(broker.port()));
-        defaults.insert("gui/deviceId", dir.filePath("sn"));
-        defaults.insert("log/syslog", false);
-        Config config(dir.filePath("gui.conf"), defaults);
+        Config config(dir.filePath("gui.conf"), brokerDefaults(broker, dir));
         GUIManager::Options options;
         options.eventLogPath = dir.filePath("events.ini");
         options.mqttRetryMillis = 300;
@@ -115,7 +121,7 @@ private slots:
         QCOMPARE(listener.count("vexa/ui/config"), configsBefore);
         QCOMPARE(config.get("gui/displayOffMin").toInt(), 7);
         QCOMPARE(config.get("gui/locale").toString().size() < 100, true);
-        Config reread(dir.filePath("gui.conf"), defaults);
+        Config reread(dir.filePath("gui.conf"), brokerDefaults(broker, dir));
         QCOMPARE(reread.get("gui/displayOffMin").toInt(), 7);
 
         // Re-applying the broker settings twice still answers each request once.
@@ -138,12 +144,7 @@ private slots:
         if (!broker.start())
             QSKIP("mosquitto cannot be started here");
         QTemporaryDir dir;
-        QVariantMap defaults = GUIManager::Defaults;
-        defaults.insert("mqtt/host", broker.host());
-        defaults.insert("mqtt/port", int(broker.port()));
-        defaults.insert("gui/deviceId", dir.filePath("sn"));
-        defaults.insert("log/syslog", false);
-        Config config(dir.filePath("gui.conf"), defaults);
+        Config config(dir.filePath("gui.conf"), brokerDefaults(broker, dir));
         GUIManager::Options options;
         options.eventLogPath = dir.filePath("events.ini");
         options.mqttRetryMillis = 300;
@@ -172,12 +173,7 @@ private slots:
         manager::Logger::instance();
         LogCapture log;
         QTemporaryDir dir;
-        QVariantMap defaults = GUIManager::Defaults;
-        defaults.insert("mqtt/host", broker.host());
-        defaults.insert("mqtt/port", int(broker.port()));
-        defaults.insert("gui/deviceId", dir.filePath("sn"));
-        defaults.insert("log/syslog", false);
-        Config config(dir.filePath("gui.conf"), defaults);
+        Config config(dir.filePath("gui.conf"), brokerDefaults(broker, dir));
         GUIManager::Options options;
         options.eventLogPath = dir.filePath("events.ini");
         GUIManager gui(config, options); // the device's own 3000 ms retry
