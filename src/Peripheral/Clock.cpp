@@ -14,8 +14,6 @@ namespace manager {
 Clock::Clock(MqttClient& mqtt, const QString& deviceBase, QObject* parent)
     : ServiceClient(mqtt, deviceBase + QStringLiteral("/clock/ntp"), QStringLiteral("[Clock] "), parent)
 {
-    m_timezones = runTimedatectl({ QStringLiteral("--no-pager"), QStringLiteral("list-timezones") })
-                      .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     connect(&m_mqtt, &MqttClient::connected, this, &Clock::refresh);
     subscribe(topic("/status"));
     subscribe(topic("/config"));
@@ -37,6 +35,16 @@ QString Clock::runTimedatectl(const QStringList& arguments)
         process.waitForFinished(CommandLimitMillis);
     }
     return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
+QStringList Clock::timezones() const
+{
+    if (!m_timezonesRead) {
+        m_timezonesRead = true;
+        m_timezones = runTimedatectl({ QStringLiteral("--no-pager"), QStringLiteral("list-timezones") })
+                          .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    return m_timezones;
 }
 
 QString Clock::timezone() const

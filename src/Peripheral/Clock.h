@@ -19,7 +19,9 @@ class Clock : public ServiceClient
 public:
     Clock(MqttClient& mqtt, const QString& deviceBase, QObject* parent = nullptr);
 
-    QStringList timezones() const { return m_timezones; }
+    // Read from timedatectl when first asked: only the region settings show the list,
+    // and a process started with every client would delay the first frame.
+    QStringList timezones() const;
     // Asks the system every time; empty when timedatectl is missing, fails or hangs.
     QString timezone() const;
     QString ntpServer() const { return m_ntpServer; }
@@ -56,7 +58,8 @@ private:
     void updateEnabled(bool enabled);
     void requestConfig(bool enabled, const QString& server);
 
-    QStringList m_timezones;
+    mutable QStringList m_timezones;
+    mutable bool m_timezonesRead = false;
     QString m_ntpServer;
     bool m_ntpEnabled = false;
     bool m_ntpSynced = false;
