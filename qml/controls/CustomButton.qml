@@ -55,6 +55,8 @@ Item {
     Behavior on scale { NumberAnimation { duration: 80 } }
 
     DropShadow {
+        // Blurred once into a texture, not again at every frame of the window.
+        cached: true
         anchors.fill: body
         source: body
         visible: !root.flat && !area.pressed

@@ -26,6 +26,8 @@ Item {
     Behavior on scale { NumberAnimation { duration: 80 } }
 
     DropShadow {
+        // Blurred once into a texture, not again at every frame of the window.
+        cached: true
         anchors.fill: face
         source: face
         visible: root.dropShadow && !area.pressed
