@@ -27,3 +27,13 @@ QStringList inputMethodPluginDirs()
     dirs << QLibraryInfo::location(QLibraryInfo::PluginsPath);
     return dirs;
 }
+
+void useInputMethod(const QByteArray& module)
+{
+    qputenv("QT_IM_MODULE", module);
+    // Otherwise Qt's keyboard opens a window of its own whenever a field takes
+    // focus where no page hosts the keyboard yet (pages build it when first shown),
+    // and a kiosk X server without a window manager puts that window at the top.
+    if (module == "qtvirtualkeyboard" && !qEnvironmentVariableIsSet("QT_VIRTUALKEYBOARD_DESKTOP_DISABLE"))
+        qputenv("QT_VIRTUALKEYBOARD_DESKTOP_DISABLE", "1");
+}

@@ -11,3 +11,7 @@ QByteArray chooseInputMethod(const QStringList& pluginDirs);
 
 // The plug-in folders the platform searches, readable before the application exists.
 QStringList inputMethodPluginDirs();
+
+// Asks the platform for this input method; read when the application object is
+// created. With Qt's virtual keyboard, only the keyboard the pages host is used.
+void useInputMethod(const QByteArray& module);

@@ -18,7 +18,7 @@ int main(int argc, char* argv[])
     QByteArray inputMethod = qgetenv("TICORA_IM_MODULE");
     if (inputMethod.isEmpty())
         inputMethod = chooseInputMethod(inputMethodPluginDirs());
-    qputenv("QT_IM_MODULE", inputMethod);
+    useInputMethod(inputMethod);
 
     // Read when the application object is created.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);

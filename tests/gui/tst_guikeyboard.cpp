@@ -1,8 +1,10 @@
 #include "GuiFixture.h"
+#include "InputMethod.h"
 
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QProcess>
+#include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QStandardPaths>
@@ -91,6 +93,37 @@ class TestGuiKeyboard : public QObject
 {
     Q_OBJECT
 private slots:
+    // First, while no page has built its keyboard yet.
+    void aFieldOutsideAKeyboardPageOpensNoWindow()
+    {
+        if (g_display.isEmpty())
+            QSKIP("Xvfb cannot be started here");
+        QQmlApplicationEngine engine;
+        engine.loadData("import QtQuick 2.15\nimport QtQuick.Window 2.15\n"
+                        "Window { width: 480; height: 800; visible: true\n"
+                        "    TextInput { objectName: 'field'; width: 200; height: 40 } }");
+        auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().value(0));
+        QVERIFY(window);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        auto* field = window->findChild<QQuickItem*>(QStringLiteral("field"));
+        QVERIFY(field);
+        window->requestActivate();
+        field->forceActiveFocus();
+        QTRY_VERIFY_WITH_TIMEOUT(field->hasActiveFocus(), 20000);
+        QGuiApplication::inputMethod()->show();
+        // Qt's own keyboard window, when it comes, is shown within a few frames.
+        QSignalSpy frames(window, &QQuickWindow::frameSwapped);
+        window->update();
+        QTRY_VERIFY_WITH_TIMEOUT(frames.size() >= 1, 20000);
+        QTest::qWait(1000);
+        QStringList others;
+        for (QWindow* w : QGuiApplication::topLevelWindows())
+            if (w != window && w->isVisible())
+                others << QString::fromLatin1(w->metaObject()->className()) + QLatin1Char(' ') + w->objectName();
+        QVERIFY2(others.isEmpty(), qPrintable(others.join(QStringLiteral(", "))));
+        QGuiApplication::inputMethod()->hide();
+    }
+
     void tapTheFieldAndTypeTheId()
     {
         if (g_display.isEmpty())
@@ -157,7 +190,7 @@ int main(int argc, char** argv)
             qunsetenv("QT_QUICK_BACKEND");
         }
     }
-    qputenv("QT_IM_MODULE", "qtvirtualkeyboard");
+    useInputMethod("qtvirtualkeyboard");
     qputenv("QT_LOGGING_RULES", "qt.virtualkeyboard.hunspell.warning=false");
     int rc;
     {

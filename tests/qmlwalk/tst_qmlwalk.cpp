@@ -424,7 +424,7 @@ void tst_QmlWalk::switchLanguageOnEveryScreen()
 int main(int argc, char* argv[])
 {
     // As the program starts: the input method is read when the application is created.
-    qputenv("QT_IM_MODULE", chooseInputMethod(inputMethodPluginDirs()));
+    useInputMethod(chooseInputMethod(inputMethodPluginDirs()));
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(TICORA_VERSION));
     tst_QmlWalk test;

@@ -235,7 +235,7 @@ void tst_SettingsPages::leavingDuringBarcodeScanKeepsTheReaderOn()
 
 int main(int argc, char* argv[])
 {
-    qputenv("QT_IM_MODULE", chooseInputMethod(inputMethodPluginDirs()));
+    useInputMethod(chooseInputMethod(inputMethodPluginDirs()));
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(TICORA_VERSION));
     manager::Logger::instance();

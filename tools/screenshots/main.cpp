@@ -446,7 +446,7 @@ bool photograph(const QString& locale, const QString& outDir, const QString& onl
 int main(int argc, char* argv[])
 {
     // As the program does: the keyboard's input method is read when the application starts.
-    qputenv("QT_IM_MODULE", chooseInputMethod(inputMethodPluginDirs()));
+    useInputMethod(chooseInputMethod(inputMethodPluginDirs()));
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Ticora"));
