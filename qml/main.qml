@@ -44,10 +44,6 @@ ApplicationWindow {
             requestActivate()
     }
 
-    FontLoader {
-        source: "qrc:/qml/fonts/DejaVuSans.ttf"
-    }
-
     Connections {
         target: manager
         function onScreenChanged() {

@@ -24,10 +24,12 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
+#include <QFontDatabase>
 #include <QJsonDocument>
 #include <QLocale>
 #include <QQmlContext>
 #include <QQuickStyle>
+#include <QResource>
 #include <QRegularExpression>
 #include <QTextStream>
 #include <QUrl>
@@ -106,8 +108,33 @@ GUIManager::~GUIManager()
     delete m_translator;
 }
 
+namespace {
+
+// The window's font, registered once per process before the window is built. From
+// the resource data in place where it is stored uncompressed: no private copy (a
+// font loader in the window would keep a second one for the whole run).
+void registerFont()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    const QResource font(QStringLiteral(":/qml/fonts/DejaVuSans.ttf"));
+    int id = -1;
+    if (font.isValid() && font.compressionAlgorithm() == QResource::NoCompression)
+        id = QFontDatabase::addApplicationFontFromData(
+            QByteArray::fromRawData(reinterpret_cast<const char*>(font.data()), int(font.size())));
+    else
+        id = QFontDatabase::addApplicationFont(font.fileName());
+    if (id < 0)
+        qWarning().noquote() << "[GUIManager] WARN: Could not load the font " << font.fileName();
+}
+
+} // namespace
+
 void GUIManager::load()
 {
+    registerFont();
     m_engine->load(QUrl(QStringLiteral("qrc:/qml/main.qml")));
     setLanguage(m_config.get(key("gui/locale")).toString());
     pushEvent(QStringLiteral("General"), QStringLiteral("Application started"));

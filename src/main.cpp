@@ -5,10 +5,8 @@
 #include "ScreenRecorder.h"
 
 #include <QFont>
-#include <QFontDatabase>
 #include <QDebug>
 #include <QGuiApplication>
-#include <QResource>
 
 int main(int argc, char* argv[])
 {
@@ -34,14 +32,7 @@ int main(int argc, char* argv[])
     auto* config = new Config(filename, GUIManager::Defaults);
     config->addOverrides(*overrides);
 
-    // From the resource data in place where it is stored uncompressed: no private
-    // copy of the font.
-    const QResource font(QStringLiteral(":/qml/fonts/DejaVuSans.ttf"));
-    if (font.isValid() && font.compressionAlgorithm() == QResource::NoCompression)
-        QFontDatabase::addApplicationFontFromData(
-            QByteArray::fromRawData(reinterpret_cast<const char*>(font.data()), int(font.size())));
-    else
-        QFontDatabase::addApplicationFont(font.fileName());
+    // The manager registers the font itself when it builds the window.
     QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
 
     qInfo().noquote().nospace() << "Input method : " << QString::fromLatin1(inputMethod);

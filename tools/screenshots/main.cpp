@@ -24,7 +24,6 @@
 #include <QDebug>
 #include <QDir>
 #include <QFont>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QImage>
 #include <QQuickItem>
@@ -470,7 +469,6 @@ int main(int argc, char* argv[])
     if (QGuiApplication::platformName() == QLatin1String("offscreen"))
         qWarning().noquote() << "[Screenshots] WARN: the offscreen platform draws no recoloured symbols; use Xvfb";
 
-    QFontDatabase::addApplicationFont(QStringLiteral(":/qml/fonts/DejaVuSans.ttf"));
     QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
 
     // The program's logger installs its handler when first used; ours goes in front of it.
