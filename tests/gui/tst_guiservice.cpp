@@ -1,4 +1,4 @@
-#include "Broker.h"
+#include "BrokerClient.h"
 #include "GuiFixture.h"
 #include "LogCapture.h"
 #include "Logger.h"
@@ -32,10 +32,7 @@ struct Listener {
     QList<QPair<QString, QByteArray>> messages;
     explicit Listener(const Broker& broker)
     {
-        client.setHostname(broker.host());
-        client.setPort(broker.port());
-        client.setRetryMillis(200);
-        client.setClientId(QStringLiteral("listener"));
+        pointAtBroker(client, broker, QStringLiteral("listener"));
         client.subscribe(QStringLiteral("vexa/ui/#"));
         QObject::connect(&client, &MqttClient::received, [this](const QByteArray& data, const QByteArray& topic) {
             messages.append({QString::fromUtf8(topic), data});
@@ -180,10 +177,7 @@ private slots:
 
         // The validator stand-in sends its status the moment the program says hello.
         MqttClient validator;
-        validator.setHostname(broker.host());
-        validator.setPort(broker.port());
-        validator.setRetryMillis(200);
-        validator.setClientId(QStringLiteral("validator"));
+        pointAtBroker(validator, broker, QStringLiteral("validator"));
         validator.subscribe(QStringLiteral("vexa/ui/info"));
         bool online = true;
         QObject::connect(&validator, &MqttClient::received, [&](const QByteArray&, const QByteArray& topic) {

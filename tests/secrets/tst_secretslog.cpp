@@ -1,4 +1,4 @@
-#include "Broker.h"
+#include "BrokerClient.h"
 #include "MqttClient.h"
 
 #include <QFile>
@@ -36,10 +36,7 @@ private slots:
         conf.close();
 
         MqttClient peer;
-        peer.setHostname(broker.host());
-        peer.setPort(broker.port());
-        peer.setRetryMillis(200);
-        peer.setClientId(QStringLiteral("peer"));
+        pointAtBroker(peer, broker, QStringLiteral("peer"));
         peer.subscribe(QStringLiteral("#"));
         QList<QPair<QByteArray, QByteArray>> seen; // topic, payload
         connect(&peer, &MqttClient::received, [&seen](const QByteArray& data, const QByteArray& topic) {

@@ -1,4 +1,4 @@
-#include "Broker.h"
+#include "BrokerClient.h"
 #include "CommandQueue.h"
 #include "DeviceSimulator.h"
 #include "MqttClient.h"
@@ -85,10 +85,7 @@ private slots:
         if (!m_broker->start())
             QSKIP("mosquitto cannot be started here");
         m_ui = std::make_unique<MqttClient>();
-        m_ui->setHostname(m_broker->host());
-        m_ui->setPort(m_broker->port());
-        m_ui->setClientId(QStringLiteral("ui-under-test"));
-        m_ui->setRetryMillis(200);
+        pointAtBroker(*m_ui, *m_broker, QStringLiteral("ui-under-test"));
         m_ui->subscribe(QStringLiteral("vexa/#"));
         connect(m_ui.get(), &MqttClient::received, this,
                 [this](const QByteArray& payload, const QByteArray& topic) {
@@ -102,10 +99,7 @@ private slots:
                                  kTimeout);
 
         m_simClient = std::make_unique<MqttClient>();
-        m_simClient->setHostname(m_broker->host());
-        m_simClient->setPort(m_broker->port());
-        m_simClient->setClientId(QStringLiteral("sim-under-test"));
-        m_simClient->setRetryMillis(200);
+        pointAtBroker(*m_simClient, *m_broker, QStringLiteral("sim-under-test"));
         m_sim = std::make_unique<DeviceSimulator>(*m_simClient);
         m_sim->setStepMillis(20);
         connect(m_sim.get(), &DeviceSimulator::output, this, [this](const QString& l) { m_lines << l; });

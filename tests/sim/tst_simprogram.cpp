@@ -1,4 +1,4 @@
-#include "Broker.h"
+#include "BrokerClient.h"
 #include "DeviceSimulator.h"
 #include "MqttClient.h"
 
@@ -42,10 +42,7 @@ class TestSimProgram : public QObject
     std::unique_ptr<MqttClient> panel(const Broker& broker)
     {
         auto ui = std::make_unique<MqttClient>();
-        ui->setHostname(broker.host());
-        ui->setPort(broker.port());
-        ui->setClientId(QStringLiteral("panel"));
-        ui->setRetryMillis(200);
+        pointAtBroker(*ui, broker, QStringLiteral("panel"));
         ui->subscribe(QStringLiteral("vexa/#"));
         connect(ui.get(), &MqttClient::received, this, [this](const QByteArray& payload, const QByteArray& topic) {
             m_messages.append({ QString::fromUtf8(topic), payload });
