@@ -67,7 +67,7 @@ ApplicationWindow {
         y: -header.height
         width: window.width
         height: parent.height + header.height
-        source: "qrc:/qml/images/background.png"
+        source: Theme.picture("qrc:/qml/images/background.png")
         // Drawn at its own size: filtering would change no pixel, only cost a
         // software rasteriser time at every frame.
         smooth: false

@@ -12,6 +12,7 @@
 #include "Inspector.h"
 #include "Logger.h"
 #include "Network.h"
+#include "PictureProvider.h"
 #include "Secrets.h"
 #include "ServiceClient.h"
 #include "SessionManager.h"
@@ -225,6 +226,7 @@ void GUIManager::initQml()
     qRegisterMetaType<manager::Update*>("manager::Update*");
 
     m_transaction = Transaction().toMap();
+    addPictureProviders(m_engine);
     m_qmlContext->setContextProperty(QStringLiteral("manager"), this);
     m_qmlContext->setContextProperty(QStringLiteral("board"), m_board);
     m_qmlContext->setContextProperty(QStringLiteral("inspector"), m_inspector);

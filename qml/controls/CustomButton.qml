@@ -1,5 +1,4 @@
 import QtQuick 2.15
-import QtGraphicalEffects 1.15
 import "."
 
 // A rectangular button. Each press grows a darker circle from the touch point,
@@ -54,17 +53,10 @@ Item {
 
     Behavior on scale { NumberAnimation { duration: 80 } }
 
-    DropShadow {
-        // Blurred once into a texture, not again at every frame of the window.
-        cached: true
+    ButtonShadow {
         anchors.fill: body
         source: body
         visible: !root.flat && !area.pressed
-        horizontalOffset: 3
-        verticalOffset: 3
-        radius: 8
-        samples: 16
-        color: Theme.shadow
     }
 
     Rectangle {
@@ -123,13 +115,7 @@ Item {
             height: root.iconSize
             sourceSize: Qt.size(root.iconSize, root.iconSize)
             fillMode: Image.PreserveAspectFit
-            source: root.icon
-            visible: false
-        }
-        ColorOverlay {
-            anchors.fill: iconImage
-            source: iconImage
-            color: root.iconColor
+            source: Theme.tinted(root.icon, root.iconColor)
         }
     }
 

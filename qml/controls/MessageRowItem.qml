@@ -1,6 +1,5 @@
 import QtQuick 2.15
 import QtQuick.Controls.Material 2.15
-import QtGraphicalEffects 1.15
 import "."
 
 // One entry of the event list: a coloured bar at the left, the title, and when
@@ -73,14 +72,8 @@ Item {
             Image {
                 id: clockIcon
                 anchors.fill: parent
-                source: "qrc:/qml/images/Icons/clock.svg"
+                source: Theme.tinted("qrc:/qml/images/Icons/clock.svg", timeText.color)
                 sourceSize: Qt.size(14, 14)
-                visible: false
-            }
-            ColorOverlay {
-                anchors.fill: clockIcon
-                source: clockIcon
-                color: timeText.color
             }
         }
         Text {
@@ -170,14 +163,8 @@ Item {
         Image {
             id: trash
             anchors.fill: parent
-            source: "qrc:/qml/images/Icons/trash.svg"
+            source: Theme.tinted("qrc:/qml/images/Icons/trash.svg", root.textColor)
             sourceSize: Qt.size(26, 26)
-            visible: false
-        }
-        ColorOverlay {
-            anchors.fill: trash
-            source: trash
-            color: root.textColor
         }
         MouseArea {
             anchors.fill: parent

@@ -1,6 +1,5 @@
 import QtQuick 2.15
 import QtQuick.Controls.Material 2.15
-import QtGraphicalEffects 1.15
 import "."
 
 // A round button with a centred icon, shrinking and losing its shadow while pressed.
@@ -25,17 +24,10 @@ Item {
 
     Behavior on scale { NumberAnimation { duration: 80 } }
 
-    DropShadow {
-        // Blurred once into a texture, not again at every frame of the window.
-        cached: true
+    ButtonShadow {
         anchors.fill: face
         source: face
         visible: root.dropShadow && !area.pressed
-        horizontalOffset: 3
-        verticalOffset: 3
-        radius: 8
-        samples: 16
-        color: Theme.shadow
     }
 
     Rectangle {
@@ -52,16 +44,8 @@ Item {
         height: root.iconSize
         sourceSize: Qt.size(root.iconSize, root.iconSize)
         fillMode: Image.PreserveAspectFit
-        source: root.icon
+        source: root.pngImage ? Theme.picture(root.icon) : Theme.tinted(root.icon, root.iconColor)
         smooth: true
-        visible: root.pngImage
-    }
-
-    ColorOverlay {
-        anchors.fill: image
-        source: image
-        color: root.iconColor
-        visible: !root.pngImage
     }
 
     MouseArea {

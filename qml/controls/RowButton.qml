@@ -1,6 +1,5 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
-import QtGraphicalEffects 1.15
 import "."
 
 // One row of the settings menu: icon, title over description, and an arrow.
@@ -21,21 +20,18 @@ Button {
             id: iconBox
             anchors.left: parent.left
             anchors.verticalCenter: parent.verticalCenter
-            width: texts.height
-            height: texts.height
+            // One whole size for both sides, so the picture is never asked for at
+            // a passing size while the row lays itself out.
+            readonly property int pixels: Math.round(texts.height)
+            width: pixels
+            height: pixels
 
             Image {
                 id: icon
                 anchors.fill: parent
-                sourceSize: Qt.size(width, height)
+                sourceSize: Qt.size(iconBox.pixels, iconBox.pixels)
                 fillMode: Image.PreserveAspectFit
-                source: root.rowIcon
-                visible: false
-            }
-            ColorOverlay {
-                anchors.fill: icon
-                source: icon
-                color: root.contentColor
+                source: iconBox.pixels > 0 ? Theme.tinted(root.rowIcon, root.contentColor) : ""
             }
         }
 
@@ -68,20 +64,14 @@ Button {
         }
 
         Image {
-            id: arrowImage
+            id: arrow
             anchors.right: parent.right
             anchors.verticalCenter: parent.verticalCenter
+            readonly property int pixels: Math.round(root.height / 4)
             width: root.height / 4
             height: width
-            sourceSize: Qt.size(width, height)
-            source: "qrc:/qml/images/Icons/arrow-right.svg"
-            visible: false
-        }
-        ColorOverlay {
-            id: arrow
-            anchors.fill: arrowImage
-            source: arrowImage
-            color: root.contentColor
+            sourceSize: Qt.size(pixels, pixels)
+            source: pixels > 0 ? Theme.tinted("qrc:/qml/images/Icons/arrow-right.svg", root.contentColor) : ""
         }
     }
 

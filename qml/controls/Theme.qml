@@ -71,4 +71,19 @@ QtObject {
     readonly property int fillAnimation: 300
     readonly property int tapWindow: 1000
     readonly property int flashFade: 1000
+
+    // Pictures come through the program's own decoder (see PictureProvider): read by
+    // their type alone, and recoloured once on decoding rather than by a shader,
+    // so they look the same under either renderer. An empty address stays empty.
+    function picture(url) {
+        var s = String(url)
+        return s === "" ? "" : "image://picture/" + s
+    }
+    function tinted(url, colour) {
+        var s = String(url)
+        if (s === "")
+            return ""
+        var name = Qt.tint(colour, "transparent").toString()
+        return "image://tinted/" + (name.length === 7 ? "ff" + name.substr(1) : name.substr(1)) + "/" + s
+    }
 }

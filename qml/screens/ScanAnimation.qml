@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import "../controls"
 import "frames.js" as Frames
 
 // One frame of a scan animation, 480 x 536. Every frame is a picture cropped to
@@ -30,7 +31,7 @@ Item {
             x: modelData.x
             y: modelData.y
             visible: current
-            source: used ? modelData.source : ""
+            source: used ? Theme.picture(modelData.source) : ""
             cache: true
             smooth: false
             onCurrentChanged: if (current) used = true

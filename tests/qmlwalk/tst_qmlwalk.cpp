@@ -5,6 +5,7 @@
 #include "GUIManager.h"
 #include "InputMethod.h"
 #include "Logger.h"
+#include "PictureProvider.h"
 #include "ScriptedDevice.h"
 
 #include <QGuiApplication>
@@ -133,6 +134,10 @@ void tst_QmlWalk::cleanupTestCase()
     m_device.reset();
     const QStringList lines = QmlWarnings::instance().take();
     QVERIFY2(lines.isEmpty(), qPrintable(QStringLiteral("at teardown: ") + report(lines)));
+    // Every icon the screens drew came rendered from the build: one drawn from its
+    // SVG loads the SVG renderer and the widget library for the whole run.
+    const QStringList fromSvg = PictureProvider::drawnFromSvg();
+    QVERIFY2(fromSvg.isEmpty(), qPrintable(fromSvg.join(QStringLiteral(", "))));
 }
 
 void tst_QmlWalk::visit(const QString& screen)

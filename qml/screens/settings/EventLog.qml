@@ -2,7 +2,6 @@ import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
 import QtQuick.Layouts 1.15
-import QtGraphicalEffects 1.15
 import "../../controls"
 import "technician.js" as Rules
 
@@ -32,16 +31,9 @@ Item {
                 Layout.preferredWidth: 30
                 Layout.preferredHeight: 30
                 Image {
-                    id: searchIcon
                     anchors.fill: parent
-                    source: "qrc:/qml/images/Icons/search.svg"
+                    source: Theme.tinted("qrc:/qml/images/Icons/search.svg", Material.foreground)
                     sourceSize: Qt.size(30, 30)
-                    visible: false
-                }
-                ColorOverlay {
-                    anchors.fill: searchIcon
-                    source: searchIcon
-                    color: Material.foreground
                 }
             }
             TextField {

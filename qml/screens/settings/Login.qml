@@ -1,7 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
-import QtGraphicalEffects 1.15
 import "../../controls"
 
 // The technician's PIN entry.
@@ -49,14 +48,8 @@ Item {
                 width: 35
                 height: 35
                 sourceSize: Qt.size(35, 35)
-                source: "qrc:/qml/images/Icons/lock.svg"
-                visible: !page.dark
-            }
-            ColorOverlay {
-                anchors.fill: lock
-                source: lock
-                color: Material.accent
-                visible: page.dark
+                source: page.dark ? Theme.tinted("qrc:/qml/images/Icons/lock.svg", Material.accent)
+                                  : Theme.picture("qrc:/qml/images/Icons/lock.svg")
             }
             Text {
                 objectName: "pinText"

@@ -41,9 +41,14 @@ Item {
         }
     }
 
+    function closeHeaderMenu() {
+        if (headerMenu.item)
+            headerMenu.item.close()
+    }
+
     function reset() {
         stack.pop(null)
-        headerMenu.close()
+        closeHeaderMenu()
         confirmPopup.close()
         configPopup.close()
         Qt.inputMethod.hide()
@@ -76,7 +81,7 @@ Item {
         // screen while it is on top; the bar returns as soon as it is not.
         height: stack.currentItem && stack.currentItem.fullPage === true ? 0 : Theme.settingsBarHeight
         visible: height > 0
-        onVisibleChanged: if (!visible) headerMenu.close()
+        onVisibleChanged: if (!visible) page.closeHeaderMenu()
 
         RowLayout {
             anchors.fill: parent
@@ -92,7 +97,7 @@ Item {
                     height: 60
                     fillMode: Image.PreserveAspectFit
                     sourceSize: Qt.size(60, 60)
-                    source: "qrc:/qml/images/Icons/chevron-left.svg"
+                    source: Theme.picture("qrc:/qml/images/Icons/chevron-left.svg")
                 }
             }
 
@@ -111,24 +116,32 @@ Item {
                 objectName: "menuButton"
                 Layout.preferredWidth: 60
                 Layout.fillHeight: true
-                onClicked: headerMenu.open()
+                onClicked: {
+                    headerMenu.active = true
+                    headerMenu.item.open()
+                }
                 contentItem: Image {
                     fillMode: Image.Pad
-                    source: "qrc:/qml/images/Icons/menu.png"
+                    source: Theme.picture("qrc:/qml/images/Icons/menu.png")
                 }
 
-                Menu {
+                // Built on the first tap: until a technician opens it, the menu
+                // and its items cost nothing.
+                Loader {
                     id: headerMenu
-                    objectName: "headerMenu"
-                    x: menuButton.width - width
-                    y: 0
+                    active: false
+                    sourceComponent: Menu {
+                        objectName: "headerMenu"
+                        x: menuButton.width - width
+                        y: 0
 
-                    Repeater {
-                        model: Logic.headerMenu
-                        MenuItem {
-                            objectName: "headerMenu_" + modelData
-                            text: modelData
-                            onTriggered: page.chooseHeaderItem(modelData)
+                        Repeater {
+                            model: Logic.headerMenu
+                            MenuItem {
+                                objectName: "headerMenu_" + modelData
+                                text: modelData
+                                onTriggered: page.chooseHeaderItem(modelData)
+                            }
                         }
                     }
                 }
@@ -145,19 +158,24 @@ Item {
         anchors.bottom: parent.bottom
         clip: true
 
-        initialItem: ListView {
-            id: menuList
-            objectName: "settingsMenu"
-            interactive: false
-            model: Logic.menu
-            delegate: RowButton {
-                objectName: "menuRow_" + modelData.title
-                width: menuList.width
-                height: menuList.height / 8
-                title: modelData.title
-                description: modelData.description
-                rowIcon: Logic.iconFolder + modelData.icon
-                onClicked: page.openRow(index)
+        // The menu is built when the screen is first shown: until a technician
+        // logs in, its rows and icons cost nothing.
+        initialItem: Loader {
+            active: page.everShown
+            sourceComponent: ListView {
+                id: menuList
+                objectName: "settingsMenu"
+                interactive: false
+                model: Logic.menu
+                delegate: RowButton {
+                    objectName: "menuRow_" + modelData.title
+                    width: menuList.width
+                    height: menuList.height / 8
+                    title: modelData.title
+                    description: modelData.description
+                    rowIcon: Logic.iconFolder + modelData.icon
+                    onClicked: page.openRow(index)
+                }
             }
         }
     }

@@ -1,0 +1,213 @@
+#include "PictureProvider.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMutex>
+#include <QQmlEngine>
+#include <QUrl>
+
+#define PICTURE_LOG(level) level().noquote().nospace() << "[PictureProvider] "
+
+namespace {
+
+bool isVector(const QByteArray& format) { return format == "svg" || format == "svgz"; }
+
+// The size Qt Quick decodes a picture at for a requested source size when the
+// Image keeps the aspect ratio (every picture of the window is drawn so): scaled,
+// up or down, until it covers the size asked for; the Image then fits it in.
+QSize decodeSize(const QSize& original, const QSize& requested)
+{
+    if ((requested.width() <= 0 && requested.height() <= 0) || original.isEmpty())
+        return QSize();
+    qreal ratio = 0.0;
+    if (requested.width() > 0)
+        ratio = qreal(requested.width()) / original.width();
+    if (requested.height() > 0)
+        ratio = qMax(ratio, qreal(requested.height()) / original.height());
+    return QSize(qRound(original.width() * ratio), qRound(original.height() * ratio));
+}
+
+// Icons rendered at build time sit beside their SVG as rendered/<name>-<w>x<h>.png.
+QString renderedPath(const QString& path, const QSize& size)
+{
+    if (!path.startsWith(QLatin1Char(':')) || !size.isValid())
+        return QString();
+    const QFileInfo svg(path);
+    return svg.path() + QStringLiteral("/rendered/%1-%2x%3.png").arg(svg.completeBaseName()).arg(size.width()).arg(size.height());
+}
+
+// The smallest rendering of the icon at least as large as size, else its largest;
+// empty when the build rendered none.
+QString nearestRendering(const QString& path, const QSize& size)
+{
+    const QFileInfo svg(path);
+    const QString prefix = svg.completeBaseName() + QLatin1Char('-');
+    QString best;
+    int bestSide = 0;
+    const QStringList names = QDir(svg.path() + QStringLiteral("/rendered")).entryList({ prefix + QStringLiteral("*.png") });
+    for (const QString& name : names) {
+        const QString dims = name.mid(prefix.size()).chopped(4);
+        const int side = dims.section(QLatin1Char('x'), 0, 0).toInt();
+        if (side <= 0 || dims.contains(QLatin1Char('-')))
+            continue;
+        const bool fits = side >= size.width() && side >= size.height();
+        const bool bestFits = bestSide >= size.width() && bestSide >= size.height();
+        if (best.isEmpty() || (fits && (!bestFits || side < bestSide)) || (!fits && !bestFits && side > bestSide)) {
+            best = svg.path() + QStringLiteral("/rendered/") + name;
+            bestSide = side;
+        }
+    }
+    return best;
+}
+
+QMutex g_noteLock;
+QStringList g_unrendered;
+QStringList g_fromSvg;
+
+void note(QStringList& list, const QString& entry, const char* what)
+{
+    const QMutexLocker lock(&g_noteLock);
+    if (list.contains(entry))
+        return;
+    list << entry;
+    PICTURE_LOG(qInfo) << "INFO: " << entry << " was not rendered at build time: " << what;
+}
+
+QString localPath(const QString& url)
+{
+    const QUrl u(url);
+    if (u.scheme() == QLatin1String("qrc"))
+        return QLatin1Char(':') + u.path();
+    if (u.isLocalFile())
+        return u.toLocalFile();
+    return QString();
+}
+
+int mix(int from, int to, int weight) { return (from * (255 - weight) + to * weight + 127) / 255; }
+
+} // namespace
+
+PictureProvider::PictureProvider(Mode mode) : QQuickImageProvider(QQuickImageProvider::Image), m_mode(mode) {}
+
+QImage PictureProvider::read(const QString& url, const QSize& requestedSize, QString* error)
+{
+    const QString path = localPath(url);
+    if (path.isEmpty()) {
+        *error = QStringLiteral("not a qrc: or file: address");
+        return QImage();
+    }
+    QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
+    if (format == "jpg")
+        format = "jpeg";
+    // Looked for before the SVG is opened: opening it loads the renderer. A size
+    // the build did not render (a row still laying itself out, or a new layout)
+    // is scaled from the nearest rendering, and named.
+    if (isVector(format) && requestedSize.width() > 0 && requestedSize.height() > 0 && path.startsWith(QLatin1Char(':'))) {
+        const QString rendered = renderedPath(path, requestedSize);
+        if (QFile::exists(rendered))
+            return read(QStringLiteral("qrc") + rendered, QSize(), error);
+        const QString nearest = nearestRendering(path, requestedSize);
+        if (!nearest.isEmpty()) {
+            const QImage image = read(QStringLiteral("qrc") + nearest, QSize(), error);
+            if (!image.isNull()) {
+                note(g_unrendered, QStringLiteral("%1 at %2x%3").arg(path).arg(requestedSize.width()).arg(requestedSize.height()),
+                    "scaled from the nearest rendering");
+                return image.scaled(requestedSize, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+            }
+        }
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return QImage();
+    }
+    QImage image;
+    // By the name's type only; a picture whose name lies about its type is then
+    // read by its content, as Qt would.
+    for (const bool byContent : { false, true }) {
+        file.seek(0);
+        QImageReader reader(&file, byContent ? QByteArray() : format);
+        reader.setAutoDetectImageFormat(byContent);
+        if (!byContent && !reader.canRead())
+            continue;
+        const QByteArray type = reader.format();
+        const QSize scaled = decodeSize(reader.size(), requestedSize);
+        if (isVector(type) && path.startsWith(QLatin1Char(':'))) {
+            const QString entry = QStringLiteral("%1 at %2x%3").arg(path).arg(scaled.width()).arg(scaled.height());
+            note(g_unrendered, entry, "drawn from the SVG");
+            note(g_fromSvg, entry, "drawn from the SVG");
+        }
+        if (scaled.isValid())
+            reader.setScaledSize(scaled);
+        image = reader.read();
+        if (!image.isNull())
+            break;
+        *error = reader.errorString();
+    }
+    if (image.isNull())
+        return image;
+    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+}
+
+QImage PictureProvider::tint(const QImage& image, const QColor& colour)
+{
+    QImage out = image.convertToFormat(QImage::Format_ARGB32);
+    const int weight = colour.alpha();
+    const int r = colour.red(), g = colour.green(), b = colour.blue();
+    for (int y = 0; y < out.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            const QRgb p = line[x];
+            line[x] = qRgba(mix(qRed(p), r, weight), mix(qGreen(p), g, weight), mix(qBlue(p), b, weight), qAlpha(p));
+        }
+    }
+    return out.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+QImage PictureProvider::requestImage(const QString& id, QSize* size, const QSize& requestedSize)
+{
+    QString url = id;
+    QColor colour;
+    if (m_mode == Mode::Tinted) {
+        const int slash = id.indexOf(QLatin1Char('/'));
+        if (slash == 8)
+            colour = QColor(QLatin1Char('#') + id.left(slash));
+        if (!colour.isValid()) {
+            PICTURE_LOG(qWarning) << "WARN: No colour in the tinted picture " << id;
+            return QImage();
+        }
+        url = id.mid(slash + 1);
+    }
+    QString error;
+    QImage image = read(url, requestedSize, &error);
+    if (image.isNull()) {
+        PICTURE_LOG(qWarning) << "WARN: Cannot read the picture " << url << ": " << error;
+        return image;
+    }
+    if (m_mode == Mode::Tinted)
+        image = tint(image, colour);
+    if (size)
+        *size = image.size();
+    return image;
+}
+
+QStringList PictureProvider::unrendered()
+{
+    const QMutexLocker lock(&g_noteLock);
+    return g_unrendered;
+}
+
+QStringList PictureProvider::drawnFromSvg()
+{
+    const QMutexLocker lock(&g_noteLock);
+    return g_fromSvg;
+}
+
+void addPictureProviders(QQmlEngine* engine)
+{
+    engine->addImageProvider(QStringLiteral("picture"), new PictureProvider(PictureProvider::Mode::Plain));
+    engine->addImageProvider(QStringLiteral("tinted"), new PictureProvider(PictureProvider::Mode::Tinted));
+}
