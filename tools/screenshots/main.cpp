@@ -7,7 +7,7 @@
 //
 // Writes DIR/<locale>/<screen>.png. Run it under Xvfb (scripts/screenshots.sh):
 // the offscreen platform's software renderer draws no shader effects, so the
-// recoloured symbols would be missing.
+// shadows, the Material controls' backgrounds and the round flags would be missing.
 
 #include "Config.h"
 #include "DeviceSimulator.h"
@@ -468,7 +468,8 @@ int main(int argc, char* argv[])
     g_verbose = parser.isSet(verboseOption);
 
     if (QGuiApplication::platformName() == QLatin1String("offscreen"))
-        qWarning().noquote() << "[Screenshots] WARN: the offscreen platform draws no recoloured symbols; use Xvfb";
+        qWarning().noquote() << "[Screenshots] WARN: the offscreen platform draws no shadows or Material "
+                                    "backgrounds; use Xvfb";
 
     QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
 
