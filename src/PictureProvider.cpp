@@ -63,17 +63,32 @@ QString nearestRendering(const QString& path, const QSize& size)
     return best;
 }
 
-QMutex g_noteLock;
-QStringList g_unrendered;
-QStringList g_fromSvg;
-
-void note(QStringList& list, const QString& entry, const char* what)
+// Icons asked for at sizes the build did not render; the provider may decode on
+// Qt Quick's image thread.
+struct Notes
 {
-    const QMutexLocker lock(&g_noteLock);
-    if (list.contains(entry))
+    QMutex lock;
+    QStringList unrendered;
+    QStringList fromSvg;
+};
+
+Notes& notes()
+{
+    static Notes n;
+    return n;
+}
+
+void note(const QString& entry, bool fromSvg)
+{
+    Notes& n = notes();
+    const QMutexLocker lock(&n.lock);
+    if (fromSvg && !n.fromSvg.contains(entry))
+        n.fromSvg << entry;
+    if (n.unrendered.contains(entry))
         return;
-    list << entry;
-    PICTURE_LOG(qInfo) << "INFO: " << entry << " was not rendered at build time: " << what;
+    n.unrendered << entry;
+    PICTURE_LOG(qInfo) << "INFO: " << entry << " was not rendered at build time: "
+                       << (fromSvg ? "drawn from the SVG" : "scaled from the nearest rendering");
 }
 
 QString localPath(const QString& url)
@@ -113,8 +128,7 @@ QImage PictureProvider::read(const QString& url, const QSize& requestedSize, QSt
         if (!nearest.isEmpty()) {
             const QImage image = read(QStringLiteral("qrc") + nearest, QSize(), error);
             if (!image.isNull()) {
-                note(g_unrendered, QStringLiteral("%1 at %2x%3").arg(path).arg(requestedSize.width()).arg(requestedSize.height()),
-                    "scaled from the nearest rendering");
+                note(QStringLiteral("%1 at %2x%3").arg(path).arg(requestedSize.width()).arg(requestedSize.height()), false);
                 return image.scaled(requestedSize, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
             }
         }
@@ -136,9 +150,7 @@ QImage PictureProvider::read(const QString& url, const QSize& requestedSize, QSt
         const QByteArray type = reader.format();
         const QSize scaled = decodeSize(reader.size(), requestedSize);
         if (isVector(type) && path.startsWith(QLatin1Char(':'))) {
-            const QString entry = QStringLiteral("%1 at %2x%3").arg(path).arg(scaled.width()).arg(scaled.height());
-            note(g_unrendered, entry, "drawn from the SVG");
-            note(g_fromSvg, entry, "drawn from the SVG");
+            note(QStringLiteral("%1 at %2x%3").arg(path).arg(scaled.width()).arg(scaled.height()), true);
         }
         if (scaled.isValid())
             reader.setScaledSize(scaled);
@@ -196,14 +208,14 @@ QImage PictureProvider::requestImage(const QString& id, QSize* size, const QSize
 
 QStringList PictureProvider::unrendered()
 {
-    const QMutexLocker lock(&g_noteLock);
-    return g_unrendered;
+    const QMutexLocker lock(&notes().lock);
+    return notes().unrendered;
 }
 
 QStringList PictureProvider::drawnFromSvg()
 {
-    const QMutexLocker lock(&g_noteLock);
-    return g_fromSvg;
+    const QMutexLocker lock(&notes().lock);
+    return notes().fromSvg;
 }
 
 void addPictureProviders(QQmlEngine* engine)
