@@ -6,8 +6,8 @@
 //
 // writes OUT_DIR/name-<size>x<size>.png for SVG_DIR/name.svg.
 
-#include <QGuiApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
 #include <QStringList>

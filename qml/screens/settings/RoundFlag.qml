@@ -1,9 +1,12 @@
 import QtQuick 2.15
 import QtGraphicalEffects 1.15
+import "../../controls"
 
 // A small flag in a circle.
 Item {
-    property alias source: flag.source
+    id: root
+
+    property url source
 
     implicitWidth: 36
     implicitHeight: 36
@@ -13,6 +16,7 @@ Item {
         anchors.fill: parent
         sourceSize: Qt.size(width, height)
         fillMode: Image.PreserveAspectCrop
+        source: Theme.picture(root.source)
         visible: false
     }
     Rectangle {
