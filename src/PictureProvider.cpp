@@ -45,17 +45,17 @@ QString nearestRendering(const QString& path, const QSize& size)
 {
     const QFileInfo svg(path);
     const QString prefix = svg.completeBaseName() + QLatin1Char('-');
+    const int need = qMax(size.width(), size.height());
     QString best;
     int bestSide = 0;
     const QStringList names = QDir(svg.path() + QStringLiteral("/rendered")).entryList({ prefix + QStringLiteral("*.png") });
     for (const QString& name : names) {
-        const QString dims = name.mid(prefix.size()).chopped(4);
-        const int side = dims.section(QLatin1Char('x'), 0, 0).toInt();
-        if (side <= 0 || dims.contains(QLatin1Char('-')))
+        // Another icon whose name starts the same ("arrow-right-…" for "arrow") reads as 0.
+        const int side = name.mid(prefix.size()).section(QLatin1Char('x'), 0, 0).toInt();
+        if (side <= 0)
             continue;
-        const bool fits = side >= size.width() && side >= size.height();
-        const bool bestFits = bestSide >= size.width() && bestSide >= size.height();
-        if (best.isEmpty() || (fits && (!bestFits || side < bestSide)) || (!fits && !bestFits && side > bestSide)) {
+        const bool better = bestSide >= need ? side >= need && side < bestSide : side > bestSide;
+        if (better) {
             best = svg.path() + QStringLiteral("/rendered/") + name;
             bestSide = side;
         }
