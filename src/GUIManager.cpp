@@ -13,6 +13,7 @@
 #include "Logger.h"
 #include "Network.h"
 #include "PictureProvider.h"
+#include "SceneGraph.h"
 #include "Secrets.h"
 #include "ServiceClient.h"
 #include "SessionManager.h"
@@ -227,6 +228,7 @@ void GUIManager::initQml()
 
     m_transaction = Transaction().toMap();
     addPictureProviders(m_engine);
+    ShaderFreeStyle::installIfNeeded(m_engine);
     m_qmlContext->setContextProperty(QStringLiteral("manager"), this);
     m_qmlContext->setContextProperty(QStringLiteral("board"), m_board);
     m_qmlContext->setContextProperty(QStringLiteral("inspector"), m_inspector);

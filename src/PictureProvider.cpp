@@ -8,6 +8,10 @@
 #include <QMutex>
 #include <QQmlEngine>
 #include <QUrl>
+#include <QtMath>
+
+#include <algorithm>
+#include <cmath>
 
 #define PICTURE_LOG(level) level().noquote().nospace() << "[PictureProvider] "
 
@@ -103,6 +107,29 @@ QString localPath(const QString& url)
 
 int mix(int from, int to, int weight) { return (from * (255 - weight) + to * weight + 127) / 255; }
 
+// Signed distance from (x, y) to the outline of a rounded rectangle centred on the
+// origin with half-extent (hw, hh): negative inside.
+qreal roundedRectDistance(qreal x, qreal y, qreal hw, qreal hh, qreal radius)
+{
+    const qreal qx = std::abs(x) - (hw - radius);
+    const qreal qy = std::abs(y) - (hh - radius);
+    const qreal outside = std::hypot(qMax(qx, 0.0), qMax(qy, 0.0));
+    return outside + qMin(qMax(qx, qy), 0.0) - radius;
+}
+
+// Share of a pixel covered at distance d from an edge: a Gaussian blur of the
+// shape with standard deviation blur, or plain antialiasing without one.
+qreal coverage(qreal d, qreal blur)
+{
+    if (blur <= 0.0)
+        return qBound(0.0, 0.5 - d, 1.0);
+    return 0.5 * std::erfc(d / (blur * M_SQRT2));
+}
+
+// Largest shadow side, blur and margin accepted from an address.
+constexpr qreal MaxShadowSide = 4096;
+constexpr qreal MaxBlur = 64;
+
 } // namespace
 
 PictureProvider::PictureProvider(Mode mode) : QQuickImageProvider(QQuickImageProvider::Image), m_mode(mode) {}
@@ -179,8 +206,67 @@ QImage PictureProvider::tint(const QImage& image, const QColor& colour)
     return out.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
+QImage PictureProvider::round(const QImage& image)
+{
+    QImage out = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const qreal r = qMin(out.width(), out.height()) / 2.0;
+    const qreal cx = out.width() / 2.0, cy = out.height() / 2.0;
+    for (int y = 0; y < out.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            const qreal a = coverage(std::hypot(x + 0.5 - cx, y + 0.5 - cy) - r, 0.0);
+            if (a >= 1.0)
+                continue;
+            const QRgb p = line[x];
+            const auto scale = [a](int c) { return qRound(c * a); };
+            line[x] = qRgba(scale(qRed(p)), scale(qGreen(p)), scale(qBlue(p)), scale(qAlpha(p)));
+        }
+    }
+    return out;
+}
+
+QImage PictureProvider::shadow(const QSizeF& size, qreal radius, qreal blur, const QColor& colour)
+{
+    if (!(size.width() > 0 && size.height() > 0 && size.width() <= MaxShadowSide && size.height() <= MaxShadowSide)
+        || !(blur >= 0 && blur <= MaxBlur) || !(radius >= 0) || !colour.isValid())
+        return QImage();
+    // Three deviations hold all but a trace of the blur.
+    const int margin = qCeil(3 * blur) + 1;
+    QImage out(qCeil(size.width()) + 2 * margin, qCeil(size.height()) + 2 * margin, QImage::Format_ARGB32_Premultiplied);
+    const qreal hw = size.width() / 2, hh = size.height() / 2;
+    const qreal r = qMin(radius, qMin(hw, hh));
+    const qreal cx = out.width() / 2.0, cy = out.height() / 2.0;
+    for (int y = 0; y < out.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            const qreal a = colour.alphaF() * coverage(roundedRectDistance(x + 0.5 - cx, y + 0.5 - cy, hw, hh, r), blur);
+            line[x] = qPremultiply(qRgba(colour.red(), colour.green(), colour.blue(), qRound(a * 255)));
+        }
+    }
+    return out;
+}
+
 QImage PictureProvider::requestImage(const QString& id, QSize* size, const QSize& requestedSize)
 {
+    if (m_mode == Mode::Shadow) {
+        // <w>x<h>/<radius>/<blur>/<aarrggbb>
+        const QStringList parts = id.split(QLatin1Char('/'));
+        const QStringList extent = parts.value(0).split(QLatin1Char('x'));
+        bool ok[5] = {};
+        const QSizeF side(extent.value(0).toDouble(&ok[0]), extent.value(1).toDouble(&ok[1]));
+        const qreal radius = parts.value(1).toDouble(&ok[2]);
+        const qreal blur = parts.value(2).toDouble(&ok[3]);
+        const QColor colour(QLatin1Char('#') + parts.value(3));
+        ok[4] = parts.size() == 4 && extent.size() == 2 && parts.value(3).size() == 8;
+        const QImage image = std::all_of(std::begin(ok), std::end(ok), [](bool b) { return b; })
+            ? shadow(side, radius, blur, colour)
+            : QImage();
+        if (image.isNull())
+            PICTURE_LOG(qWarning) << "WARN: Not a shadow: " << id;
+        else if (size)
+            *size = image.size();
+        return image;
+    }
     QString url = id;
     QColor colour;
     if (m_mode == Mode::Tinted) {
@@ -201,6 +287,14 @@ QImage PictureProvider::requestImage(const QString& id, QSize* size, const QSize
     }
     if (m_mode == Mode::Tinted)
         image = tint(image, colour);
+    if (m_mode == Mode::Round) {
+        // Decoded to cover the size asked for; the middle of it, as a cropping Image shows.
+        if (requestedSize.width() > 0 && requestedSize.height() > 0)
+            image = image.copy(QRect(QPoint((image.width() - requestedSize.width()) / 2,
+                                         (image.height() - requestedSize.height()) / 2),
+                requestedSize));
+        image = round(image);
+    }
     if (size)
         *size = image.size();
     return image;
@@ -222,4 +316,6 @@ void addPictureProviders(QQmlEngine* engine)
 {
     engine->addImageProvider(QStringLiteral("picture"), new PictureProvider(PictureProvider::Mode::Plain));
     engine->addImageProvider(QStringLiteral("tinted"), new PictureProvider(PictureProvider::Mode::Tinted));
+    engine->addImageProvider(QStringLiteral("round"), new PictureProvider(PictureProvider::Mode::Round));
+    engine->addImageProvider(QStringLiteral("shadow"), new PictureProvider(PictureProvider::Mode::Shadow));
 }

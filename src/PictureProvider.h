@@ -21,10 +21,16 @@ class QQmlEngine;
 // colour: every pixel keeps its coverage and is mixed towards the colour by the
 // colour's alpha, as a colour overlay would, but done once on decoding, drawn by
 // either renderer, and without an offscreen layer per icon.
+// "image://round/<url>" is the picture cropped to fill the requested size and cut
+// to the circle inside it.
+// "image://shadow/<w>x<h>/<radius>/<blur>/<aarrggbb>" is the soft shadow of a
+// rounded rectangle of that size and corner radius, blurred as a Gaussian blur
+// of that standard deviation would, with a margin wide enough for the blur: a
+// shadow either renderer draws without a shader.
 class PictureProvider : public QQuickImageProvider
 {
 public:
-    enum class Mode { Plain, Tinted };
+    enum class Mode { Plain, Tinted, Round, Shadow };
 
     explicit PictureProvider(Mode mode);
 
@@ -42,10 +48,14 @@ public:
     static QStringList drawnFromSvg();
     // image mixed towards colour by colour's alpha, coverage unchanged; premultiplied.
     static QImage tint(const QImage& image, const QColor& colour);
+    // image with everything outside the circle inside it cleared, the rim antialiased.
+    static QImage round(const QImage& image);
+    // The shadow described above; null for a size or blur out of range.
+    static QImage shadow(const QSizeF& size, qreal radius, qreal blur, const QColor& colour);
 
 private:
     Mode m_mode;
 };
 
-// Registers "picture" and "tinted" with the engine (owned by it).
+// Registers "picture", "tinted", "round" and "shadow" with the engine (owned by it).
 void addPictureProviders(QQmlEngine* engine);

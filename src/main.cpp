@@ -2,6 +2,7 @@
 #include "Config.h"
 #include "GUIManager.h"
 #include "InputMethod.h"
+#include "SceneGraph.h"
 #include "ScreenRecorder.h"
 
 #include <QFont>
@@ -17,6 +18,9 @@ int main(int argc, char* argv[])
     if (inputMethod.isEmpty())
         inputMethod = chooseInputMethod(inputMethodPluginDirs());
     useInputMethod(inputMethod);
+
+    const QByteArray sceneGraph = chooseSceneGraphBackend(qgetenv("QT_QUICK_BACKEND"), deviceDriDir());
+    useSceneGraphBackend(sceneGraph);
 
     // Read when the application object is created.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
@@ -36,6 +40,8 @@ int main(int argc, char* argv[])
     QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
 
     qInfo().noquote().nospace() << "Input method : " << QString::fromLatin1(inputMethod);
+    if (!sceneGraph.isEmpty())
+        qInfo().noquote().nospace() << "Renderer : " << QString::fromLatin1(sceneGraph) << " (no graphics processor)";
 
     // An installed program's folder is read-only: the service keeps the event log in
     // its state folder.

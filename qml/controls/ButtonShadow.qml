@@ -1,23 +1,22 @@
 import QtQuick 2.15
-import QtGraphicalEffects 1.15
 import "."
 
-// The drop shadow under a button face, blurred once into a texture, not again at
-// every frame of the window. Built only where the renderer draws shader effects:
-// the software renderer draws none and would keep the effect's layers all the same.
-Loader {
+// The drop shadow under a button face (a Rectangle, whose corner radius it
+// follows): a picture of the face's blurred outline, made once per size and drawn
+// by either renderer without a shader or an offscreen layer.
+Item {
     id: root
 
     property Item source
+    property real offset: 3
+    // Standard deviation of the blur, in pixels.
+    property real blur: 2.7
 
-    active: GraphicsInfo.shaderType !== GraphicsInfo.UnknownShadingLanguage
-    sourceComponent: DropShadow {
-        cached: true
-        source: root.source
-        horizontalOffset: 3
-        verticalOffset: 3
-        radius: 8
-        samples: 16
-        color: Theme.shadow
+    Image {
+        x: Math.round((root.width - implicitWidth) / 2 + root.offset)
+        y: Math.round((root.height - implicitHeight) / 2 + root.offset)
+        source: root.source && root.visible
+                ? Theme.softShadow(root.width, root.height, root.source.radius, root.blur, Theme.shadow) : ""
+        smooth: false
     }
 }

@@ -81,9 +81,23 @@ QtObject {
     }
     function tinted(url, colour) {
         var s = String(url)
-        if (s === "")
+        return s === "" ? "" : "image://tinted/" + argb(colour) + "/" + s
+    }
+    // Cut to the circle inside the size the Image asks for.
+    function round(url) {
+        var s = String(url)
+        return s === "" ? "" : "image://round/" + s
+    }
+    // The soft shadow of a w x h rectangle with rounded corners, with a margin for
+    // the blur (a standard deviation in pixels): drawn centred on what casts it.
+    function softShadow(w, h, radius, blur, colour) {
+        if (!(w > 0 && h > 0))
             return ""
+        return "image://shadow/" + Math.round(w) + "x" + Math.round(h) + "/" + radius + "/" + blur + "/" + argb(colour)
+    }
+    // "aarrggbb" of a colour.
+    function argb(colour) {
         var name = Qt.tint(colour, "transparent").toString()
-        return "image://tinted/" + (name.length === 7 ? "ff" + name.substr(1) : name.substr(1)) + "/" + s
+        return name.length === 7 ? "ff" + name.substr(1) : name.substr(1)
     }
 }

@@ -5,7 +5,9 @@
 // Starts a private broker on 127.0.0.1, plays the validator service (a retained
 // "online" status, then card scans), pins the panel and its floor to core 0 and
 // prints one table: idle CPU (offscreen + software; under the X display given by
-// --display, rendered by Mesa), start-up, peak memory, scan reaction and scan to
+// --display, where each picks its renderer itself: the panel the software one on a
+// machine without a graphics processor, the bare floor Qt's OpenGL through Mesa),
+// start-up, peak memory, scan reaction and scan to
 // frame. Frames are seen through the scene graph's render-loop timing lines.
 // Usually run through scripts/bench.sh.
 
@@ -548,7 +550,7 @@ int main(int argc, char* argv[])
     };
     cpuRow(QStringLiteral("CPU idle on the scan screen, offscreen + software"), idleOff, idleOffFloor);
     if (!s.display.isEmpty())
-        cpuRow(QStringLiteral("CPU idle on the scan screen, X (Xvfb, llvmpipe)"), idleX, idleXFloor);
+        cpuRow(QStringLiteral("CPU idle on the scan screen, Xvfb (no GPU; floor on llvmpipe)"), idleX, idleXFloor);
 
     const double floorStart = median(start.floorFrame);
     auto startRow = [&](const QString& name, double panel) {

@@ -5,9 +5,9 @@
 //
 //   ticora-screenshots [--out DIR] [--lang en_IE,el_GR] [--only TEXT] [--verbose]
 //
-// Writes DIR/<locale>/<screen>.png. Run it under Xvfb (scripts/screenshots.sh):
-// the offscreen platform's software renderer draws no shader effects, so the
-// shadows, the Material controls' backgrounds and the round flags would be missing.
+// Writes DIR/<locale>/<screen>.png (scripts/screenshots.sh runs it under Xvfb). It
+// picks the renderer as the program does: the software one on a machine without a
+// graphics processor.
 
 #include "Config.h"
 #include "DeviceSimulator.h"
@@ -16,6 +16,7 @@
 #include "InputMethod.h"
 #include "Logger.h"
 #include "PictureProvider.h"
+#include "SceneGraph.h"
 #include "ScreenRecorder.h"
 #include "ScriptedDevice.h"
 #include "Update.h"
@@ -447,6 +448,7 @@ int main(int argc, char* argv[])
 {
     // As the program does: the keyboard's input method is read when the application starts.
     useInputMethod(chooseInputMethod(inputMethodPluginDirs()));
+    useSceneGraphBackend(chooseSceneGraphBackend(qgetenv("QT_QUICK_BACKEND"), deviceDriDir()));
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Ticora"));
@@ -466,10 +468,6 @@ int main(int argc, char* argv[])
     parser.addOptions({ outOption, langOption, onlyOption, verboseOption });
     parser.process(app);
     g_verbose = parser.isSet(verboseOption);
-
-    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
-        qWarning().noquote() << "[Screenshots] WARN: the offscreen platform draws no shadows or Material "
-                                    "backgrounds; use Xvfb";
 
     QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
 

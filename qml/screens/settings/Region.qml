@@ -66,7 +66,7 @@ Item {
                     font.bold: true
                 }
                 RoundFlag {
-                    source: manager.language === "el_GR" ? "qrc:/qml/images/Flags/gr.png"
+                    flag: manager.language === "el_GR" ? "qrc:/qml/images/Flags/gr.png"
                                                          : "qrc:/qml/images/Flags/uk.png"
                 }
             }

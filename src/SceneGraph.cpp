@@ -1,0 +1,52 @@
+#include "SceneGraph.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QQmlEngine>
+#include <QQuickWindow>
+#include <QUrl>
+
+QByteArray chooseSceneGraphBackend(const QByteArray& requested, const QString& driDir)
+{
+    if (!requested.isEmpty())
+        return QByteArray();
+    const QStringList nodes = QDir(driDir).entryList({ QStringLiteral("renderD*"), QStringLiteral("card*") }, QDir::System | QDir::Files);
+    return nodes.isEmpty() ? QByteArrayLiteral("software") : QByteArray();
+}
+
+QString deviceDriDir()
+{
+    return qEnvironmentVariable("TICORA_DEVICE_ROOT") + QStringLiteral("/dev/dri");
+}
+
+void useSceneGraphBackend(const QByteArray& backend)
+{
+    if (!backend.isEmpty())
+        QQuickWindow::setSceneGraphBackend(QString::fromLatin1(backend));
+}
+
+bool softwareSceneGraph()
+{
+    QString backend = QQuickWindow::sceneGraphBackend();
+    if (backend.isEmpty())
+        backend = qEnvironmentVariable("QT_QUICK_BACKEND");
+    return backend == QLatin1String("software") || backend == QLatin1String("softwarecontext");
+}
+
+QUrl ShaderFreeStyle::intercept(const QUrl& url, DataType type)
+{
+    static const QString effect = QStringLiteral("/QtQuick/Controls.2/Material/ElevationEffect.qml");
+    if (type == QmlFile && url.path().endsWith(effect))
+        return QUrl(QStringLiteral("qrc:/qml/controls/ShaderFreeElevation.qml"));
+    return url;
+}
+
+bool ShaderFreeStyle::installIfNeeded(QQmlEngine* engine)
+{
+    if (!softwareSceneGraph())
+        return false;
+    // Stateless, so one serves every engine for the whole run.
+    static ShaderFreeStyle style;
+    engine->setUrlInterceptor(&style);
+    return true;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QQmlAbstractUrlInterceptor>
+#include <QString>
+
+class QQmlEngine;
+
+// Which scene graph draws the window. A unit without a graphics processor would
+// run OpenGL through a software rasteriser that fills every pixel of the window
+// at each animation step; Qt Quick's software renderer repaints only what changed
+// and costs a fraction of it. So where the device has no render node
+// (<driDir>/renderD*, <driDir>/card*) the software renderer is chosen; a backend
+// named in QT_QUICK_BACKEND always wins. Empty: Qt's default (OpenGL).
+QByteArray chooseSceneGraphBackend(const QByteArray& requested, const QString& driDir);
+
+// The device's render-node folder, under TICORA_DEVICE_ROOT when set.
+QString deviceDriDir();
+
+// Asks Qt for the backend chooseSceneGraphBackend picks; before any window exists.
+void useSceneGraphBackend(const QByteArray& backend);
+
+// True when the window is drawn by the software renderer, which draws no shader
+// effects.
+bool softwareSceneGraph();
+
+// The Material style lays its elevation shadows and the control backgrounds over
+// them through a shader effect, which the software renderer leaves out: buttons,
+// combo boxes, switches and tool bars would lose their backgrounds. Under that
+// renderer this swaps the style's effect for one drawn from pictures and layers.
+class ShaderFreeStyle : public QQmlAbstractUrlInterceptor
+{
+public:
+    QUrl intercept(const QUrl& url, DataType type) override;
+    // Installs it on engine when the software renderer draws; true if it did.
+    static bool installIfNeeded(QQmlEngine* engine);
+};
