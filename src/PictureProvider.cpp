@@ -147,7 +147,10 @@ QImage PictureProvider::read(const QString& url, const QSize& requestedSize, QSt
     // Looked for before the SVG is opened: opening it loads the renderer. A size
     // the build did not render (a row still laying itself out, or a new layout)
     // is scaled from the nearest rendering, and named.
-    if (isVector(format) && requestedSize.width() > 0 && requestedSize.height() > 0 && path.startsWith(QLatin1Char(':'))) {
+    // Only the window's own icons have renderings (others, such as the virtual
+    // keyboard's, are always drawn from their SVG).
+    const bool ownIcon = path.startsWith(QLatin1String(":/qml/"));
+    if (isVector(format) && requestedSize.width() > 0 && requestedSize.height() > 0 && ownIcon) {
         const QString rendered = renderedPath(path, requestedSize);
         if (QFile::exists(rendered))
             return read(QStringLiteral("qrc") + rendered, QSize(), error);
@@ -176,7 +179,7 @@ QImage PictureProvider::read(const QString& url, const QSize& requestedSize, QSt
             continue;
         const QByteArray type = reader.format();
         const QSize scaled = decodeSize(reader.size(), requestedSize);
-        if (isVector(type) && path.startsWith(QLatin1Char(':'))) {
+        if (isVector(type) && ownIcon) {
             note(QStringLiteral("%1 at %2x%3").arg(path).arg(scaled.width()).arg(scaled.height()), true);
         }
         if (scaled.isValid())

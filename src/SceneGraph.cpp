@@ -36,8 +36,14 @@ bool softwareSceneGraph()
 QUrl ShaderFreeStyle::intercept(const QUrl& url, DataType type)
 {
     static const QString effect = QStringLiteral("/QtQuick/Controls.2/Material/ElevationEffect.qml");
-    if (type == QmlFile && url.path().endsWith(effect))
+    static const QString keyIcon = QStringLiteral("/KeyIcon.qml");
+    if (type != QmlFile)
+        return url;
+    const QString path = url.path();
+    if (path.endsWith(effect))
         return QUrl(QStringLiteral("qrc:/qml/controls/ShaderFreeElevation.qml"));
+    if (path.endsWith(keyIcon) && path.contains(QLatin1String("VirtualKeyboard")))
+        return QUrl(QStringLiteral("qrc:/qml/controls/ShaderFreeKeyIcon.qml"));
     return url;
 }
 

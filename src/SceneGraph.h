@@ -26,8 +26,9 @@ bool softwareSceneGraph();
 
 // The Material style lays its elevation shadows and the control backgrounds over
 // them through a shader effect, which the software renderer leaves out: buttons,
-// combo boxes, switches and tool bars would lose their backgrounds. Under that
-// renderer this swaps the style's effect for one drawn from pictures and layers.
+// combo boxes, switches and tool bars would lose their backgrounds; Qt's virtual
+// keyboard colours its key icons with one, and they would vanish. Under that
+// renderer this swaps both for ones drawn from pictures and layers.
 class ShaderFreeStyle : public QQmlAbstractUrlInterceptor
 {
 public:

@@ -56,12 +56,17 @@ private slots:
         QCOMPARE(chooseSceneGraphBackend("opengl", root.filePath(QStringLiteral("none"))), QByteArray());
     }
 
-    void onlyTheElevationEffectIsSwapped()
+    void onlyTheShaderEffectsAreSwapped()
     {
         ShaderFreeStyle style;
         const QString material = QStringLiteral("file:///usr/lib/qt5/qml/QtQuick/Controls.2/Material/");
         QCOMPARE(style.intercept(QUrl(material + QStringLiteral("ElevationEffect.qml")), ShaderFreeStyle::QmlFile),
             QUrl(QStringLiteral("qrc:/qml/controls/ShaderFreeElevation.qml")));
+        QCOMPARE(style.intercept(QUrl(QStringLiteral("qrc:/QtQuick/VirtualKeyboard/Styles/KeyIcon.qml")), ShaderFreeStyle::QmlFile),
+            QUrl(QStringLiteral("qrc:/qml/controls/ShaderFreeKeyIcon.qml")));
+        // A key icon of anything else is not the keyboard's.
+        QCOMPARE(style.intercept(QUrl(QStringLiteral("qrc:/qml/controls/KeyIcon.qml")), ShaderFreeStyle::QmlFile),
+            QUrl(QStringLiteral("qrc:/qml/controls/KeyIcon.qml")));
         for (const QString& other : { material + QStringLiteral("Button.qml"), material + QStringLiteral("qmldir") }) {
             QCOMPARE(style.intercept(QUrl(other), ShaderFreeStyle::QmlFile), QUrl(other));
         }
