@@ -6,9 +6,9 @@
 #include <QQuickWindow>
 #include <QUrl>
 
-QByteArray chooseSceneGraphBackend(const QByteArray& requested, const QString& driDir)
+QByteArray chooseSceneGraphBackend(const QByteArray& requested, const QByteArray& platform, const QString& driDir)
 {
-    if (!requested.isEmpty())
+    if (!requested.isEmpty() || platform.startsWith("eglfs"))
         return QByteArray();
     const QStringList nodes = QDir(driDir).entryList({ QStringLiteral("renderD*"), QStringLiteral("card*") }, QDir::System | QDir::Files);
     return nodes.isEmpty() ? QByteArrayLiteral("software") : QByteArray();

@@ -9,10 +9,13 @@ class QQmlEngine;
 // Which scene graph draws the window. A unit without a graphics processor would
 // run OpenGL through a software rasteriser that fills every pixel of the window
 // at each animation step; Qt Quick's software renderer repaints only what changed
-// and costs a fraction of it. So where the device has no render node
-// (<driDir>/renderD*, <driDir>/card*) the software renderer is chosen; a backend
-// named in QT_QUICK_BACKEND always wins. Empty: Qt's default (OpenGL).
-QByteArray chooseSceneGraphBackend(const QByteArray& requested, const QString& driDir);
+// and costs a fraction of it. Under a window system or headless (xcb, wayland,
+// offscreen...) the graphics processor is seen by its render node
+// (<driDir>/renderD*, <driDir>/card*); without one the software renderer is
+// chosen. eglfs draws through the device's own EGL, which may have no render node,
+// so it keeps OpenGL. A backend named in QT_QUICK_BACKEND always wins. Empty:
+// Qt's default.
+QByteArray chooseSceneGraphBackend(const QByteArray& requested, const QByteArray& platform, const QString& driDir);
 
 // The device's render-node folder, under TICORA_DEVICE_ROOT when set.
 QString deviceDriDir();

@@ -19,7 +19,13 @@ int main(int argc, char* argv[])
         inputMethod = chooseInputMethod(inputMethodPluginDirs());
     useInputMethod(inputMethod);
 
-    const QByteArray sceneGraph = chooseSceneGraphBackend(qgetenv("QT_QUICK_BACKEND"), deviceDriDir());
+    // The platform as the application will read it: "-platform" before the environment.
+    QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (qstrcmp(argv[i], "-platform") == 0)
+            platform = argv[i + 1];
+    }
+    const QByteArray sceneGraph = chooseSceneGraphBackend(qgetenv("QT_QUICK_BACKEND"), platform, deviceDriDir());
     useSceneGraphBackend(sceneGraph);
 
     // Read when the application object is created.

@@ -42,18 +42,21 @@ private slots:
     {
         QTemporaryDir root;
         const QString dri = root.filePath(QStringLiteral("dev/dri"));
-        QCOMPARE(chooseSceneGraphBackend(QByteArray(), dri), QByteArrayLiteral("software"));
+        QCOMPARE(chooseSceneGraphBackend(QByteArray(), "xcb", dri), QByteArrayLiteral("software"));
         QVERIFY(QDir().mkpath(dri));
-        QCOMPARE(chooseSceneGraphBackend(QByteArray(), dri), QByteArrayLiteral("software"));
+        QCOMPARE(chooseSceneGraphBackend(QByteArray(), QByteArray(), dri), QByteArrayLiteral("software"));
+        QCOMPARE(chooseSceneGraphBackend(QByteArray(), "offscreen", dri), QByteArrayLiteral("software"));
         for (const char* node : { "card0", "renderD128" }) {
             QFile file(dri + QLatin1Char('/') + QLatin1String(node));
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.close();
-            QCOMPARE(chooseSceneGraphBackend(QByteArray(), dri), QByteArray());
+            QCOMPARE(chooseSceneGraphBackend(QByteArray(), "xcb", dri), QByteArray());
             QVERIFY(file.remove());
         }
-        // What the service's environment names is left to Qt.
-        QCOMPARE(chooseSceneGraphBackend("opengl", root.filePath(QStringLiteral("none"))), QByteArray());
+        // eglfs draws through the device's EGL, render node or not; what the
+        // service's environment names is left to Qt.
+        QCOMPARE(chooseSceneGraphBackend(QByteArray(), "eglfs", dri), QByteArray());
+        QCOMPARE(chooseSceneGraphBackend("opengl", "xcb", dri), QByteArray());
     }
 
     void onlyTheShaderEffectsAreSwapped()
