@@ -33,6 +33,9 @@ Item {
             y: Math.round((effect.height - implicitHeight) / 2 + modelData.offset)
             source: Theme.softShadow(w, h, effect.cornerRadius, modelData.blur, Qt.rgba(0, 0, 0, modelData.alpha))
             smooth: false
+            // A menu's wide shadow takes a few milliseconds to make; it follows a
+            // frame later rather than hold the menu back.
+            asynchronous: true
         }
     }
 
