@@ -126,7 +126,7 @@ qreal coverage(qreal d, qreal blur)
     return 0.5 * std::erfc(d / (blur * M_SQRT2));
 }
 
-// Largest shadow side, blur and margin accepted from an address.
+// Largest shadow side and blur accepted from an address.
 constexpr qreal MaxShadowSide = 4096;
 constexpr qreal MaxBlur = 64;
 

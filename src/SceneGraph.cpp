@@ -1,6 +1,5 @@
 #include "SceneGraph.h"
 
-#include <QDebug>
 #include <QDir>
 #include <QQmlEngine>
 #include <QQuickWindow>
@@ -10,6 +9,10 @@ QByteArray chooseSceneGraphBackend(const QByteArray& requested, const QByteArray
 {
     if (!requested.isEmpty() || platform.startsWith("eglfs"))
         return QByteArray();
+    // A frame buffer or a remote screen never draws with OpenGL, whatever the unit has;
+    // Qt would fall back on its own, but unannounced, and the style would go unfixed.
+    if (platform.startsWith("linuxfb") || platform.startsWith("vnc"))
+        return QByteArrayLiteral("software");
     const QStringList nodes = QDir(driDir).entryList({ QStringLiteral("renderD*"), QStringLiteral("card*") }, QDir::System | QDir::Files);
     return nodes.isEmpty() ? QByteArrayLiteral("software") : QByteArray();
 }

@@ -12,9 +12,9 @@ class QQmlEngine;
 // and costs a fraction of it. Under a window system or headless (xcb, wayland,
 // offscreen...) the graphics processor is seen by its render node
 // (<driDir>/renderD*, <driDir>/card*); without one the software renderer is
-// chosen. eglfs draws through the device's own EGL, which may have no render node,
-// so it keeps OpenGL. A backend named in QT_QUICK_BACKEND always wins. Empty:
-// Qt's default.
+// chosen; a frame buffer (linuxfb) or vnc always gets it. eglfs draws through the
+// device's own EGL, which may have no render node, so it keeps OpenGL. A backend
+// named in QT_QUICK_BACKEND always wins. Empty: Qt's default.
 QByteArray chooseSceneGraphBackend(const QByteArray& requested, const QByteArray& platform, const QString& driDir);
 
 // The device's render-node folder, under TICORA_DEVICE_ROOT when set.

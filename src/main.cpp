@@ -47,7 +47,7 @@ int main(int argc, char* argv[])
 
     qInfo().noquote().nospace() << "Input method : " << QString::fromLatin1(inputMethod);
     if (!sceneGraph.isEmpty())
-        qInfo().noquote().nospace() << "Renderer : " << QString::fromLatin1(sceneGraph) << " (no graphics processor)";
+        qInfo().noquote().nospace() << "Renderer : " << QString::fromLatin1(sceneGraph);
 
     // An installed program's folder is read-only: the service keeps the event log in
     // its state folder.

@@ -24,6 +24,7 @@ private slots:
         QFile node(dri + QStringLiteral("/renderD128"));
         QVERIFY(node.open(QIODevice::WriteOnly));
         QCOMPARE(chooseSceneGraphBackend(QByteArray(), "xcb", dri), QByteArray());
+        QCOMPARE(chooseSceneGraphBackend(QByteArray(), "linuxfb:fb=/dev/fb0", dri), QByteArrayLiteral("software"));
         QVERIFY(node.remove());
         // eglfs draws through the device's EGL; the environment's choice is Qt's.
         QCOMPARE(chooseSceneGraphBackend(QByteArray(), "eglfs", dri), QByteArray());

@@ -7,8 +7,8 @@
 // prints one table: idle CPU (offscreen + software; under the X display given by
 // --display, where each picks its renderer itself: the panel the software one on a
 // machine without a graphics processor, the bare floor Qt's OpenGL through Mesa),
-// start-up, peak memory, scan reaction and scan to
-// frame. Frames are seen through the scene graph's render-loop timing lines.
+// start-up, peak memory, scan reaction and scan to frame. Frames are seen through
+// the scene graph's render-loop timing lines.
 // Usually run through scripts/bench.sh.
 
 #include "Broker.h"
