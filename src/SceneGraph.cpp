@@ -22,10 +22,17 @@ QString deviceDriDir()
     return qEnvironmentVariable("TICORA_DEVICE_ROOT") + QStringLiteral("/dev/dri");
 }
 
-void useSceneGraphBackend(const QByteArray& backend)
+QByteArray useSceneGraphBackend(int argc, char** argv)
 {
+    QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (qstrcmp(argv[i], "-platform") == 0)
+            platform = argv[i + 1];
+    }
+    const QByteArray backend = chooseSceneGraphBackend(qgetenv("QT_QUICK_BACKEND"), platform, deviceDriDir());
     if (!backend.isEmpty())
         QQuickWindow::setSceneGraphBackend(QString::fromLatin1(backend));
+    return backend;
 }
 
 bool softwareSceneGraph()

@@ -20,8 +20,10 @@ QByteArray chooseSceneGraphBackend(const QByteArray& requested, const QByteArray
 // The device's render-node folder, under TICORA_DEVICE_ROOT when set.
 QString deviceDriDir();
 
-// Asks Qt for the backend chooseSceneGraphBackend picks; before any window exists.
-void useSceneGraphBackend(const QByteArray& backend);
+// Chooses for this process (its environment, and "-platform" in argv as the
+// application will read it) and asks Qt for it; before the application object
+// exists. Returns the backend asked for, empty when Qt's default is kept.
+QByteArray useSceneGraphBackend(int argc, char** argv);
 
 // True when the window is drawn by the software renderer, which draws no shader
 // effects.

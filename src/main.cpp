@@ -19,14 +19,7 @@ int main(int argc, char* argv[])
         inputMethod = chooseInputMethod(inputMethodPluginDirs());
     useInputMethod(inputMethod);
 
-    // The platform as the application will read it: "-platform" before the environment.
-    QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (qstrcmp(argv[i], "-platform") == 0)
-            platform = argv[i + 1];
-    }
-    const QByteArray sceneGraph = chooseSceneGraphBackend(qgetenv("QT_QUICK_BACKEND"), platform, deviceDriDir());
-    useSceneGraphBackend(sceneGraph);
+    const QByteArray sceneGraph = useSceneGraphBackend(argc, argv);
 
     // Read when the application object is created.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);

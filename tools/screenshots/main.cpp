@@ -448,7 +448,7 @@ int main(int argc, char* argv[])
 {
     // As the program does: the keyboard's input method is read when the application starts.
     useInputMethod(chooseInputMethod(inputMethodPluginDirs()));
-    useSceneGraphBackend(chooseSceneGraphBackend(qgetenv("QT_QUICK_BACKEND"), qgetenv("QT_QPA_PLATFORM"), deviceDriDir()));
+    useSceneGraphBackend(argc, argv);
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Ticora"));
