@@ -5,36 +5,86 @@
 #include <QCoreApplication>
 #include <QDebug>
 
+#include <QByteArrayList>
+
 #include <cstdlib>
 
 QVariantMap parseCLIArgs() { return parseCLIArgs(QCoreApplication::arguments(), nullptr); }
 
+namespace {
+
+struct Options {
+    const QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Print help and exit")};
+    const QCommandLineOption version{{QStringLiteral("V"), QStringLiteral("version")},
+                                     QStringLiteral("Print version and exit")};
+    const QCommandLineOption verbose{{QStringLiteral("v"), QStringLiteral("verbose")},
+                                     QStringLiteral("Set log level: 0=err, 1=warn, 2=info(dfl), 3=dbg"),
+                                     QStringLiteral("level")};
+    const QCommandLineOption toStderr{{QStringLiteral("e"), QStringLiteral("stderr")},
+                                      QStringLiteral("Print messages to stderr, not just syslog")};
+    const QCommandLineOption color{{QStringLiteral("c"), QStringLiteral("color")},
+                                   QStringLiteral("Print messages in color.")};
+    const QCommandLineOption config{{QStringLiteral("f"), QStringLiteral("config")},
+                                    QStringLiteral("Set configuration file"), QStringLiteral("filename")};
+    const QCommandLineOption host{{QStringLiteral("H"), QStringLiteral("host")},
+                                  QStringLiteral("Set mqtt broker url"), QStringLiteral("hostname")};
+    const QCommandLineOption port{{QStringLiteral("P"), QStringLiteral("port")},
+                                  QStringLiteral("Set mqtt broker port"), QStringLiteral("port")};
+    const QCommandLineOption username{{QStringLiteral("u"), QStringLiteral("username")},
+                                      QStringLiteral("Set mqtt username"), QStringLiteral("username")};
+    const QCommandLineOption password{{QStringLiteral("p"), QStringLiteral("password")},
+                                      QStringLiteral("Set mqtt password"), QStringLiteral("password")};
+
+    QList<QCommandLineOption> all() const
+    {
+        return {help, version, verbose, toStderr, color, config, host, port, username, password};
+    }
+};
+
+} // namespace
+
+std::vector<char*> withoutGuiOptions(int argc, char** argv)
+{
+    // What QGuiApplication takes out of argv for itself (Qt 5.15, xcb included);
+    // "--name" counts as "-name" there.
+    static const QByteArrayList withValue{"-platform", "-platformpluginpath", "-platformtheme", "-plugin",
+                                          "-qwindowgeometry", "-qwindowicon", "-qwindowtitle", "-display",
+                                          "-geometry", "-title", "-icon", "-name", "-session"};
+    static const QByteArrayList flags{"-reverse", "-nograb", "-dograb", "-sync"};
+    std::vector<char*> kept;
+    for (int i = 0; i < argc; ++i) {
+        QByteArray arg(argv[i]);
+        if (i > 0 && arg.startsWith("--"))
+            arg.remove(0, 1);
+        if (i > 0 && withValue.contains(arg)) {
+            ++i;
+            continue;
+        }
+        if (i > 0 && (flags.contains(arg) || arg.startsWith("-qmljsdebugger=")))
+            continue;
+        kept.push_back(argv[i]);
+    }
+    return kept;
+}
+
+bool commandLineEndsEarly(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const Options o;
+    QCommandLineParser parser;
+    parser.addOptions(o.all());
+    return !parser.parse(arguments) || parser.isSet(o.help) || parser.isSet(o.version);
+}
+
 QVariantMap parseCLIArgs(const QStringList& arguments, CommandLineExit* exit)
 {
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Print help and exit"));
-    const QCommandLineOption version({QStringLiteral("V"), QStringLiteral("version")},
-                                     QStringLiteral("Print version and exit"));
-    const QCommandLineOption verbose({QStringLiteral("v"), QStringLiteral("verbose")},
-                                     QStringLiteral("Set log level: 0=err, 1=warn, 2=info(dfl), 3=dbg"),
-                                     QStringLiteral("level"));
-    const QCommandLineOption toStderr({QStringLiteral("e"), QStringLiteral("stderr")},
-                                      QStringLiteral("Print messages to stderr, not just syslog"));
-    const QCommandLineOption color({QStringLiteral("c"), QStringLiteral("color")},
-                                   QStringLiteral("Print messages in color."));
-    const QCommandLineOption config({QStringLiteral("f"), QStringLiteral("config")},
-                                    QStringLiteral("Set configuration file"), QStringLiteral("filename"));
-    const QCommandLineOption host({QStringLiteral("H"), QStringLiteral("host")},
-                                  QStringLiteral("Set mqtt broker url"), QStringLiteral("hostname"));
-    const QCommandLineOption port({QStringLiteral("P"), QStringLiteral("port")},
-                                  QStringLiteral("Set mqtt broker port"), QStringLiteral("port"));
-    const QCommandLineOption username({QStringLiteral("u"), QStringLiteral("username")},
-                                      QStringLiteral("Set mqtt username"), QStringLiteral("username"));
-    const QCommandLineOption password({QStringLiteral("p"), QStringLiteral("password")},
-                                      QStringLiteral("Set mqtt password"), QStringLiteral("password"));
-
+    const Options o;
+    const auto& [help, version, verbose, toStderr, color, config, host, port, username, password] = o;
     QCommandLineParser parser;
-    parser.addOptions({help, version, verbose, toStderr, color, config, host, port, username, password});
+    parser.addOptions(o.all());
 
     if (!parser.parse(arguments)) {
         if (exit) {

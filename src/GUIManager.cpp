@@ -31,6 +31,7 @@
 #include <QLocale>
 #include <QQmlContext>
 #include <QQuickStyle>
+#include <QQuickWindow>
 #include <QResource>
 #include <QRegularExpression>
 #include <QTextStream>
@@ -138,6 +139,10 @@ void GUIManager::load()
 {
     registerFont();
     m_engine->load(QUrl(QStringLiteral("qrc:/qml/main.qml")));
+    if (auto* window = qobject_cast<QQuickWindow*>(m_engine->rootObjects().value(0))) {
+        // The settings screen is built last, and its controls use the style's effect.
+        checkSceneGraphOf(window, QStringLiteral("screen_Settings"));
+    }
     setLanguage(m_config.get(key("gui/locale")).toString());
     pushEvent(QStringLiteral("General"), QStringLiteral("Application started"));
 }

@@ -5,6 +5,7 @@
 #include <QString>
 
 class QQmlEngine;
+class QQuickWindow;
 
 // Which scene graph draws the window. A unit without a graphics processor would
 // run OpenGL through a software rasteriser that fills every pixel of the window
@@ -14,8 +15,21 @@ class QQmlEngine;
 // (<driDir>/renderD*, <driDir>/card*); without one the software renderer is
 // chosen; a frame buffer (linuxfb) or vnc always gets it. eglfs draws through the
 // device's own EGL, which may have no render node, so it keeps OpenGL. A backend
-// named in QT_QUICK_BACKEND always wins. Empty: Qt's default.
+// named in QT_QUICK_BACKEND (or the older QMLSCENE_DEVICE) always wins. Empty: Qt's
+// default.
 QByteArray chooseSceneGraphBackend(const QByteArray& requested, const QByteArray& platform, const QString& driDir);
+
+// True for a platform plug-in that never gives Qt Quick an OpenGL context; Qt then
+// draws with the software renderer whatever the program asked for.
+bool platformWithoutOpenGL(const QByteArray& platform);
+
+// The platform the application object will load: QT_QPA_PLATFORM, unless argv
+// names one ("-platform NAME" or "--platform NAME", as Qt reads them).
+QByteArray requestedPlatform(int argc, char** argv);
+
+// The backend requested from a source Qt reads: the program's own choice, then
+// QT_QUICK_BACKEND, then QMLSCENE_DEVICE. Empty when none is.
+QString requestedSceneGraphBackend();
 
 // The device's render-node folder, under TICORA_DEVICE_ROOT when set.
 QString deviceDriDir();
@@ -26,8 +40,14 @@ QString deviceDriDir();
 QByteArray useSceneGraphBackend(int argc, char** argv);
 
 // True when the window is drawn by the software renderer, which draws no shader
-// effects.
+// effects: the requested backend, or failing one the platform the application
+// really loaded.
 bool softwareSceneGraph();
+
+// Once a window has drawn its first frame, says in the log when the renderer Qt
+// really uses is not the one the style was chosen for; once the Loader item named
+// `lastBuilt` is ready, whether the style's effect was swapped (ShaderFreeStyle).
+void checkSceneGraphOf(QQuickWindow* window, const QString& lastBuilt = QString());
 
 // The Material style lays its elevation shadows and the control backgrounds over
 // them through a shader effect, which the software renderer leaves out: buttons,
@@ -40,4 +60,10 @@ public:
     QUrl intercept(const QUrl& url, DataType type) override;
     // Installs it on engine when the software renderer draws; true if it did.
     static bool installIfNeeded(QQmlEngine* engine);
+    // Whether the style's elevation effect was ever swapped in this process. A Qt
+    // that renames the file would leave the controls blank without it.
+    static bool effectIntercepted();
+    // Warns when the style is in use and the effect was never swapped, though
+    // controls that use it exist by now.
+    static void checkEffectIntercepted();
 };

@@ -9,8 +9,27 @@
 #include <QDebug>
 #include <QGuiApplication>
 
+static void setIdentity()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Ticora"));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Ticora"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TICORA_VERSION));
+    QCoreApplication::setOrganizationName(QStringLiteral("vexa"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("vexa.example"));
+}
+
 int main(int argc, char* argv[])
 {
+    // Help, the version and a wrong command line need no display: answered (and
+    // the program ended) before a platform plug-in could refuse to load.
+    std::vector<char*> own = withoutGuiOptions(argc, argv);
+    if (commandLineEndsEarly(int(own.size()), own.data())) {
+        int ownCount = int(own.size());
+        QCoreApplication early(ownCount, own.data());
+        setIdentity();
+        parseCLIArgs();
+    }
+
     // Read by the platform when the application object is created. Qt's own virtual
     // keyboard stands in where the device's plug-in is not installed; the service's
     // environment file may name one (TICORA_IM_MODULE).
@@ -24,11 +43,7 @@ int main(int argc, char* argv[])
     // Read when the application object is created.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     auto* app = new QGuiApplication(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Ticora"));
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Ticora"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TICORA_VERSION));
-    QCoreApplication::setOrganizationName(QStringLiteral("vexa"));
-    QCoreApplication::setOrganizationDomain(QStringLiteral("vexa.example"));
+    setIdentity();
 
     auto* overrides = new QVariantMap(parseCLIArgs());
     const QString filename = overrides->value(QStringLiteral("config"), QStringLiteral("gui.conf")).toString();

@@ -38,9 +38,9 @@ private slots:
 
 private:
     // Starts the program in the temporary folder with the given arguments.
-    QProcess* start(const QStringList& args);
+    QProcess* start(const QStringList& args, bool display = true);
     // Runs it to its end (options that end it during set-up).
-    int runToEnd(const QStringList& args);
+    int runToEnd(const QStringList& args, bool display = true);
     // Lets it run until it has printed its configuration (and `also`, when
     // given), then stops it.
     void runUntilPrinted(const QStringList& args, const QString& also = QString());
@@ -72,13 +72,18 @@ void TestCommandLine::cleanup()
     m_process.reset();
 }
 
-QProcess* TestCommandLine::start(const QStringList& args)
+QProcess* TestCommandLine::start(const QStringList& args, bool display)
 {
     m_process.reset(new QProcess);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("QT_MESSAGE_PATTERN"));
     env.remove(QStringLiteral("QT_LOGGING_RULES"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (!display) {
+        // As in an SSH session on a unit: Qt would try a window system and fail.
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            env.remove(QString::fromLatin1(name));
+    }
     m_process->setProcessEnvironment(env);
     m_process->setWorkingDirectory(m_dir->path());
     QObject::connect(m_process.get(), &QProcess::readyReadStandardOutput, this,
@@ -89,9 +94,9 @@ QProcess* TestCommandLine::start(const QStringList& args)
     return m_process.get();
 }
 
-int TestCommandLine::runToEnd(const QStringList& args)
+int TestCommandLine::runToEnd(const QStringList& args, bool display)
 {
-    QProcess* p = start(args);
+    QProcess* p = start(args, display);
     if (!p->waitForFinished(60000))
         return -1;
     m_out += QString::fromUtf8(p->readAllStandardOutput());
@@ -116,19 +121,24 @@ void TestCommandLine::helpAndVersion_data()
 {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<bool>("help");
-    QTest::newRow("-h") << QStringList{QStringLiteral("-h")} << true;
-    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << true;
-    QTest::newRow("-V") << QStringList{QStringLiteral("-V")} << false;
-    QTest::newRow("--version -e") << QStringList{QStringLiteral("--version"), QStringLiteral("-e")} << false;
-    QTest::newRow("help wins") << QStringList{QStringLiteral("-V"), QStringLiteral("-h")} << true;
-    QTest::newRow("combined -Vh") << QStringList{QStringLiteral("-Vh")} << true;
+    QTest::addColumn<bool>("display");
+    QTest::newRow("-h") << QStringList{QStringLiteral("-h")} << true << true;
+    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << true << true;
+    QTest::newRow("-V") << QStringList{QStringLiteral("-V")} << false << true;
+    QTest::newRow("--version -e") << QStringList{QStringLiteral("--version"), QStringLiteral("-e")} << false << true;
+    QTest::newRow("help wins") << QStringList{QStringLiteral("-V"), QStringLiteral("-h")} << true << true;
+    QTest::newRow("combined -Vh") << QStringList{QStringLiteral("-Vh")} << true << true;
+    QTest::newRow("--version, no display") << QStringList{QStringLiteral("--version")} << false << false;
+    QTest::newRow("--help, no display") << QStringList{QStringLiteral("--help")} << true << false;
+    QTest::newRow("Qt's own option") << QStringList{QStringLiteral("-platform"), QStringLiteral("minimal"), QStringLiteral("-V")} << false << false;
 }
 
 void TestCommandLine::helpAndVersion()
 {
     QFETCH(QStringList, args);
     QFETCH(bool, help);
-    QCOMPARE(runToEnd(args + QStringList{QStringLiteral("-f"), QStringLiteral("x.conf")}), 0);
+    QFETCH(bool, display);
+    QCOMPARE(runToEnd(args + QStringList{QStringLiteral("-f"), QStringLiteral("x.conf")}, display), 0);
     if (help) {
         for (const char* line :
              {"-h, --help", "Print help and exit", "-V, --version", "Print version and exit",
@@ -153,13 +163,14 @@ void TestCommandLine::badCommandLine_data()
     QTest::newRow("unknown long") << QStringList{QStringLiteral("--bogus")} << "ERROR: Unknown option 'bogus'.";
     QTest::newRow("unknown short") << QStringList{QStringLiteral("-e"), QStringLiteral("-x")} << "ERROR: Unknown option 'x'.";
     QTest::newRow("missing value") << QStringList{QStringLiteral("-f")} << "ERROR: Missing value after '-f'.";
+    QTest::newRow("no display") << QStringList{QStringLiteral("-platform"), QStringLiteral("minimal"), QStringLiteral("--bogus")} << "ERROR: Unknown option 'bogus'.";
 }
 
 void TestCommandLine::badCommandLine()
 {
     QFETCH(QStringList, args);
     QFETCH(QString, error);
-    QCOMPARE(runToEnd(args), 1);
+    QCOMPARE(runToEnd(args, !QByteArray(QTest::currentDataTag()).startsWith("no display")), 1);
     QVERIFY2(errLines().contains(error), qPrintable(err()));
     QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("gui.conf"))));
 }

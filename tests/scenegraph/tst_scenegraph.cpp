@@ -29,6 +29,65 @@ private slots:
         // eglfs draws through the device's EGL; the environment's choice is Qt's.
         QCOMPARE(chooseSceneGraphBackend(QByteArray(), "eglfs", dri), QByteArray());
         QCOMPARE(chooseSceneGraphBackend("opengl", "xcb", dri), QByteArray());
+        // No OpenGL on this platform at all, so Qt draws in software anyway.
+        QVERIFY(node.open(QIODevice::WriteOnly));
+        QCOMPARE(chooseSceneGraphBackend(QByteArray(), "minimal", dri), QByteArrayLiteral("software"));
+    }
+
+    // Qt's older variable asks for the software renderer too. Before the first
+    // window: after it, Qt names the backend in use.
+    void requestedBackendFromEverySource()
+    {
+        const QByteArray saved = qgetenv("QT_QUICK_BACKEND");
+        qunsetenv("QT_QUICK_BACKEND");
+        // Offscreen may give OpenGL, so nothing requested means OpenGL is expected.
+        const bool nothingRequested = softwareSceneGraph();
+        qputenv("QMLSCENE_DEVICE", "softwarecontext");
+        const bool olderVariable = softwareSceneGraph();
+        qunsetenv("QMLSCENE_DEVICE");
+        qputenv("QT_QUICK_BACKEND", saved);
+        QVERIFY(!nothingRequested);
+        QVERIFY(olderVariable);
+    }
+
+    // Every way the application object accepts a platform name.
+    void platformAsTheApplicationReadsIt_data()
+    {
+        QTest::addColumn<QByteArrayList>("args");
+        QTest::addColumn<QByteArray>("platform");
+        QTest::newRow("environment") << QByteArrayList{ "-v", "3" } << QByteArray("xcb");
+        QTest::newRow("-platform NAME") << QByteArrayList{ "-platform", "linuxfb" } << QByteArray("linuxfb");
+        QTest::newRow("--platform NAME") << QByteArrayList{ "--platform", "minimal" } << QByteArray("minimal");
+        QTest::newRow("options") << QByteArrayList{ "-e", "-platform", "vnc:size=480x800" } << QByteArray("vnc:size=480x800");
+        // Qt reads no "=": the program's own parser sees it.
+        QTest::newRow("-platform=NAME") << QByteArrayList{ "-platform=eglfs" } << QByteArray("xcb");
+        QTest::newRow("no name") << QByteArrayList{ "-platform" } << QByteArray("xcb");
+    }
+    void platformAsTheApplicationReadsIt()
+    {
+        QFETCH(QByteArrayList, args);
+        QFETCH(QByteArray, platform);
+        const QByteArray saved = qgetenv("QT_QPA_PLATFORM");
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        args.prepend("ticora");
+        std::vector<char*> argv;
+        for (QByteArray& arg : args)
+            argv.push_back(arg.data());
+        const QByteArray found = requestedPlatform(int(argv.size()), argv.data());
+        qputenv("QT_QPA_PLATFORM", saved);
+        QCOMPARE(found, platform);
+    }
+
+    // Only Qt's own keyboard has its key icon swapped.
+    void keyIconOfQtsKeyboardOnly()
+    {
+        ShaderFreeStyle style;
+        const QUrl qts(QStringLiteral("qrc:/QtQuick/VirtualKeyboard/Styles/KeyIcon.qml"));
+        const QUrl devices(QStringLiteral("file:///usr/lib/qt5/qml/QtQuick/FreeVirtualKeyboard/KeyIcon.qml"));
+        QCOMPARE(style.intercept(qts, QQmlAbstractUrlInterceptor::QmlFile),
+                 QUrl(QStringLiteral("qrc:/qml/controls/ShaderFreeKeyIcon.qml")));
+        QCOMPARE(style.intercept(devices, QQmlAbstractUrlInterceptor::QmlFile), devices);
+        QCOMPARE(style.intercept(qts, QQmlAbstractUrlInterceptor::JavaScriptFile), qts);
     }
 
     // The style's own effect would leave these blank under the software renderer.
