@@ -156,8 +156,17 @@ void tst_SettingsPages::saveIsEnabledOnlyWhileSomethingDiffers()
     qr->setProperty("checked", config->passbackQrEnabled());
     QVERIFY(!save->isEnabled());
 
-    // Saved, the service stores the value and reports it back.
-    passback->setProperty("value", 300);
+    // Typed, not yet committed by Enter or a change of focus: Save sees it and
+    // the service gets it.
+    auto* text = passback->property("contentItem").value<QQuickItem*>();
+    QVERIFY(text);
+    text->forceActiveFocus();
+    QVERIFY(QMetaObject::invokeMethod(text, "selectAll"));
+    for (char key : {'3', '0', '0'})
+        QTest::keyClick(m_device->window(), key);
+    QCOMPARE(text->property("text").toString(), QStringLiteral("300"));
+    QCOMPARE(passback->property("value").toInt(), 120);
+    QVERIFY(save->isEnabled());
     QVERIFY(QMetaObject::invokeMethod(save, "clicked"));
     QTRY_COMPARE_WITH_TIMEOUT(config->passbackSecs(), 300, kWait);
     QTRY_COMPARE_WITH_TIMEOUT(stack()->property("depth").toInt(), 2, kWait);

@@ -12,8 +12,8 @@ Item {
     readonly property var config: validatorManager.config
     readonly property var form: ({
         "url": urlField.text,
-        "passback": passbackBox.value,
-        "delay": delayBox.value,
+        "passback": Logic.typedValue(passbackBox, passbackBox.contentItem.text),
+        "delay": Logic.typedValue(delayBox, delayBox.contentItem.text),
         "qr": qrSwitch.checked,
         "desc": descSwitch.checked
     })
@@ -27,12 +27,14 @@ Item {
     readonly property bool changed: Logic.formDiffers(form, stored)
 
     function save() {
+        // Read before the keyboard goes: what was typed counts, committed or not.
+        const values = form
         Qt.inputMethod.hide()
-        config.obuUrl = urlField.text
-        config.passbackSecs = passbackBox.value
+        config.obuUrl = values.url
+        config.passbackSecs = values.passback
         config.passbackQrEnabled = qrSwitch.checked
         validatorManager.saveConfig()
-        manager.shutdownDelaySec = delayBox.value
+        manager.shutdownDelaySec = values.delay
         manager.showErrorDesc = descSwitch.checked
         StackView.view.pop()
     }

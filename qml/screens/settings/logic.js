@@ -78,6 +78,21 @@ function formDiffers(form, stored) {
     return false
 }
 
+// A spin box's value counting the text being typed: the box takes typed text only
+// on Enter or when it loses focus, and a technician may tap Save before either.
+// Text that is no number (yet) leaves the value as it is; out of range is clamped.
+function typedValue(box, text) {
+    var value
+    try {
+        value = box.valueFromText(String(text), box.locale)
+    } catch (e) {
+        return box.value
+    }
+    if (typeof value !== "number" || isNaN(value))
+        return box.value
+    return Math.max(box.from, Math.min(box.to, Math.round(value)))
+}
+
 // A whole-number percentage of a 0..100 slider value, as shown beside the label.
 function percent(value) {
     return Math.round(Number(value)) + "%"
