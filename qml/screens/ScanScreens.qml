@@ -11,6 +11,9 @@ Item {
     property int mode: 0
     property int frame: 0
     readonly property int switchMsec: manager.animSwitchSec
+    // Of the switch period: what is left, and since when the prompt shows.
+    property int switchLeftMsec: switchMsec
+    property double shownSinceMsec: 0
 
     function advance() {
         var step = Logic.nextFrame(mode, frame, switchMsec)
@@ -22,6 +25,32 @@ Item {
         frame = 0
         mode = 1 - mode
     }
+
+    // The switch timer wakes once per period, and only while the prompt shows.
+    function resumeSwitchPeriod() {
+        switchTimer.stop()
+        if (switchMsec <= 0 || !visible)
+            return
+        if (switchLeftMsec <= 0 || switchLeftMsec > switchMsec)
+            switchLeftMsec = switchMsec
+        shownSinceMsec = Date.now()
+        switchTimer.interval = switchLeftMsec
+        switchTimer.start()
+    }
+
+    function restSwitchPeriod() {
+        if (!switchTimer.running)
+            return
+        switchTimer.stop()
+        switchLeftMsec = Logic.switchLeft(switchLeftMsec, shownSinceMsec, Date.now(), switchMsec)
+    }
+
+    onVisibleChanged: visible ? resumeSwitchPeriod() : restSwitchPeriod()
+    onSwitchMsecChanged: {
+        switchLeftMsec = switchMsec
+        resumeSwitchPeriod()
+    }
+    Component.onCompleted: resumeSwitchPeriod()
 
     ScanAnimation {
         objectName: "scanFrame"
@@ -41,10 +70,12 @@ Item {
 
     Timer {
         id: switchTimer
-        interval: Math.max(1, page.switchMsec)
-        running: page.switchMsec > 0 && page.visible
-        repeat: true
-        onTriggered: page.switchMode()
+        repeat: false
+        onTriggered: {
+            page.switchMode()
+            page.switchLeftMsec = page.switchMsec
+            page.resumeSwitchPeriod()
+        }
     }
 
     Text {

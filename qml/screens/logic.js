@@ -58,15 +58,27 @@ var frameCounts = [7, 9]
 
 // One step of the scan prompt's frame timer. With switchMsec 0 the prompt
 // changes animation instead of showing an animation's last frame; otherwise each
-// animation loops (skipping its last frame, a copy of the first) until the
-// switch timer changes it.
+// animation loops through all its frames until the switch timer changes it.
 function nextFrame(mode, frame, switchMsec) {
     var next = frame + 1
-    if (next < frameCounts[mode] - 1)
+    var periodic = Number(switchMsec) > 0
+    if (next < frameCounts[mode] - (periodic ? 0 : 1))
         return { "mode": mode, "frame": next }
-    if (Number(switchMsec) === 0)
+    if (!periodic)
         return { "mode": 1 - mode, "frame": 0 }
     return { "mode": mode, "frame": 0 }
+}
+
+// What is left of the scan prompt's switch period after a visible spell. The
+// period rests while the prompt is hidden and resumes with what was left, so the
+// outcome screens of a busy bus do not restart it. QML has only the wall clock: a
+// clock step during the spell moves this one period, within its bounds.
+function switchLeft(leftMsec, shownSinceMsec, nowMsec, periodMsec) {
+    var spent = Number(nowMsec) - Number(shownSinceMsec)
+    if (!(spent >= 0))
+        spent = 0
+    var left = Math.min(Number(leftMsec), Number(periodMsec)) - spent
+    return Math.max(1, Math.min(left, Number(periodMsec)))
 }
 
 // An amount of money in the locale's currency format.

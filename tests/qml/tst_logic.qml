@@ -94,12 +94,24 @@ TestCase {
         var seen = run(5000, 40)
         for (var i = 0; i < seen.length; ++i) {
             compare(seen[i][0], 0, "mode changed without the switch timer")
-            verify(seen[i][1] <= 5)
+            verify(seen[i][1] <= 6)
         }
-        compare(seen[6][1], 0)
-        var ticket = Screens.nextFrame(1, 7, 5000)
+        // Every frame, the last one too, before the loop starts again.
+        compare(seen[6][1], 6)
+        compare(seen[7][1], 0)
+        compare(Screens.nextFrame(1, 7, 5000).frame, 8)
+        var ticket = Screens.nextFrame(1, 8, 5000)
         compare(ticket.mode, 1)
         compare(ticket.frame, 0)
+    }
+
+    function test_switchPeriodRestsWhileHidden() {
+        compare(Screens.switchLeft(5000, 1000, 2500, 5000), 3500)
+        compare(Screens.switchLeft(3500, 9000, 9500, 5000), 3000)
+        // A period shortened by a new setting, a spent period, a clock step back.
+        compare(Screens.switchLeft(5000, 0, 0, 2000), 2000)
+        compare(Screens.switchLeft(300, 0, 900, 5000), 1)
+        compare(Screens.switchLeft(3000, 5000, 1000, 5000), 3000)
     }
 
     function test_currency() {
