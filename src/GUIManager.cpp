@@ -26,6 +26,8 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QFontDatabase>
 #include <QJsonDocument>
 #include <QLocale>
@@ -700,19 +702,28 @@ void GUIManager::saveDeviceId()
 {
     const QString path = m_config.get(key("gui/deviceId")).toString();
     GUI_LOG(qInfo) << "Saving device id to : " << path;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
-        GUI_LOG(qCritical) << "ERROR: Could not save device S/N to file : " << path << " (" << file.errorString()
-                           << ")";
-        emit errorOccured(file.errorString());
+    const QByteArray bytes = m_deviceId.toUtf8();
+    auto failed = [this, &path](const QString& reason) {
+        GUI_LOG(qCritical) << "ERROR: Could not save device S/N to file : " << path << " (" << reason << ")";
+        emit errorOccured(reason);
+    };
+    // Written beside its name and renamed into place: a power cut mid-write leaves
+    // the old id, never an empty file that would send the unit to the serial page.
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        if (file.write(bytes) != bytes.size() || !file.commit())
+            failed(file.errorString());
         return;
     }
-    const QByteArray bytes = m_deviceId.toUtf8();
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        GUI_LOG(qCritical) << "ERROR: Could not save device S/N to file : " << path << " (" << file.errorString()
-                           << ")";
-        emit errorOccured(file.errorString());
+    // A folder that cannot hold a temporary file (/etc on a read-only root with the
+    // id file itself writable) leaves only a write in place.
+    QFile direct(path);
+    if (!QFileInfo(path).isFile() || !direct.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+        failed(direct.errorString().isEmpty() ? file.errorString() : direct.errorString());
+        return;
     }
+    if (direct.write(bytes) != bytes.size() || !direct.flush())
+        failed(direct.errorString());
 }
 
 bool GUIManager::isValidDeviceId(const QString& id)

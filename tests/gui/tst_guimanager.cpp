@@ -13,6 +13,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <unistd.h>
+
 namespace {
 const QString kValid = QStringLiteral("/opt/vexa/ticora/Valid.wav");
 const QString kInvalid = QStringLiteral("/opt/vexa/ticora/Invalid.wav");
@@ -295,6 +297,20 @@ private slots:
         // Reloading the same id still notifies.
         f.config->set("gui/deviceId", f.dir.filePath("serialnumber"));
         QCOMPARE(spy.size(), 2);
+    }
+
+    // Replaced whole, never truncated in place (a power cut would leave it empty):
+    // a second name for the old file still holds the old id.
+    void deviceIdReplacedWhole()
+    {
+        GuiFixture f;
+        const QString path = f.config->get("gui/deviceId").toString();
+        QCOMPARE(::link(qPrintable(path), qPrintable(path + ".old")), 0);
+        f.gui->saveDeviceIdRequest("C00000001");
+        QFile old(path + ".old"), saved(path);
+        QVERIFY(old.open(QIODevice::ReadOnly) && saved.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("K12345678"));
+        QCOMPARE(saved.readAll(), QByteArray("C00000001"));
     }
 
     void deviceIdUnwritable()
