@@ -56,6 +56,7 @@ Config::Config(const QString& filename, const QVariantMap& defaults, QObject* pa
         CONFIG_LOG(qWarning) << "Creating default config file : " << m_filename;
         save();
     }
+    keepPrivate();
     load();
     connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &Config::onFileChanged);
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &Config::onDirectoryChanged);
@@ -303,6 +304,25 @@ QVariantMap Config::readFile()
         changes.insert(key, value);
     }
     return changes;
+}
+
+void Config::keepPrivate()
+{
+    // It holds the broker password and the technician PIN, but a file copied into
+    // place by an installer or a technician keeps that copy's mode.
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+                                            | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    QFile file(m_filename);
+    const QFileDevice::Permissions mode = file.permissions();
+    if (!file.exists() || !(mode & others))
+        return;
+    // The owner's own bits stay: a file made read-only stays read-only.
+    const bool tightened = file.setPermissions(mode & ~others);
+    const int bits = int(mode);
+    const int unixMode = ((bits >> 12) & 7) << 6 | ((bits >> 4) & 7) << 3 | (bits & 7);
+    CONFIG_LOG(qWarning) << "WARN: Settings file " << m_filename << " could be read by others (mode 0"
+                         << QString::number(unixMode, 8)
+                         << (tightened ? "): now owner-only" : "): could not make it owner-only");
 }
 
 void Config::load()

@@ -43,6 +43,8 @@ public slots:
     void onDirectoryChanged(const QString& path);
 
 private:
+    // Takes the file's permissions for group and others away, with one warning.
+    void keepPrivate();
     // Reads every key of the file; stores and returns those that differ.
     QVariantMap readFile();
     // Watches the file, or its folder while the file does not exist.

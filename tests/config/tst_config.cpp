@@ -571,6 +571,19 @@ void TestConfig::createdForOwnerOnly()
     QCOMPARE(QFile::permissions(path()), ownerOnly);
     config.set(QStringLiteral("gui/settingsPin"), QStringLiteral("1111"));
     QCOMPARE(QFile::permissions(path()), ownerOnly);
+
+    // Copied into place by an installer with the copy's mode: made owner-only when
+    // first opened, said once, the secrets in it untouched.
+    const QString copied = m_dir->filePath(QStringLiteral("copied.conf"));
+    QVERIFY(QFile::copy(path(), copied));
+    QVERIFY(QFile::setPermissions(copied, ownerOnly | QFile::ReadGroup | QFile::ReadOther));
+    g_lines.clear();
+    QtMessageHandler previous = qInstallMessageHandler(collect);
+    Config again(copied, GUIManager::Defaults);
+    qInstallMessageHandler(previous);
+    QCOMPARE(QFile::permissions(copied), ownerOnly);
+    QCOMPARE(g_lines.filter(QStringLiteral("could be read by others (mode 0644)")).size(), 1);
+    QCOMPARE(again.get(QStringLiteral("gui/settingsPin")), QVariant(QStringLiteral("1111")));
 }
 
 void TestConfig::damagedFileIsReported()
