@@ -81,6 +81,18 @@ function switchLeft(leftMsec, shownSinceMsec, nowMsec, periodMsec) {
     return Math.max(1, Math.min(left, Number(periodMsec)))
 }
 
+// The screen saver's picture address for a "gui/screenSaverImg" value: qrc: and
+// file: addresses as they are, an absolute path as a file; "" for anything else,
+// which the screen saver shows as its background alone.
+function pictureAddress(value) {
+    var text = String(value === undefined || value === null ? "" : value).trim()
+    if (/^(qrc|file):/.test(text))
+        return text
+    if (text.charAt(0) === "/")
+        return "file://" + text.split("/").map(encodeURIComponent).join("/")
+    return ""
+}
+
 // An amount of money in the locale's currency format.
 function currency(amount, locale) {
     var value = Number(amount)

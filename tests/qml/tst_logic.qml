@@ -124,6 +124,15 @@ TestCase {
         verify(Screens.currency(undefined, en).indexOf("0.00") >= 0)
     }
 
+    function test_pictureAddress() {
+        compare(Screens.pictureAddress("qrc:/qml/images/Icons/vexa.png"), "qrc:/qml/images/Icons/vexa.png")
+        compare(Screens.pictureAddress("file:///opt/depot/logo.png"), "file:///opt/depot/logo.png")
+        compare(Screens.pictureAddress(" /opt/depot/my logo.png"), "file:///opt/depot/my%20logo.png")
+        compare(Screens.pictureAddress("logo.png"), "")
+        compare(Screens.pictureAddress("http://depot/logo.png"), "")
+        compare(Screens.pictureAddress(""), "")
+    }
+
     function test_shortDate() {
         var en = Qt.locale("en_IE")
         compare(Screens.shortDate(new Date(2026, 2, 7, 12, 0), en), "7 Mar 26")
