@@ -12,8 +12,8 @@ Item {
     readonly property var config: validatorManager.config
     readonly property var form: ({
         "url": urlField.text,
-        "passback": Logic.typedValue(passbackBox, passbackBox.contentItem.text),
-        "delay": Logic.typedValue(delayBox, delayBox.contentItem.text),
+        "passback": Logic.typedValue(passbackBox, passbackText),
+        "delay": Logic.typedValue(delayBox, delayText),
         "qr": qrSwitch.checked,
         "desc": descSwitch.checked
     })
@@ -25,6 +25,18 @@ Item {
         "desc": manager.showErrorDesc
     })
     readonly property bool changed: Logic.formDiffers(form, stored)
+    // The number boxes' texts as typed. Followed through their signals: reading a
+    // box's text field inside the form's binding would build the field there.
+    property string passbackText: ""
+    property string delayText: ""
+    Connections {
+        target: passbackBox.contentItem
+        function onTextChanged() { page.passbackText = passbackBox.contentItem.text }
+    }
+    Connections {
+        target: delayBox.contentItem
+        function onTextChanged() { page.delayText = delayBox.contentItem.text }
+    }
 
     function save() {
         // Read before the keyboard goes: what was typed counts, committed or not.
