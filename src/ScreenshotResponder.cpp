@@ -54,15 +54,18 @@ QString ScreenshotResponder::refusal() const
 
 QByteArray ScreenshotResponder::png(QQuickWindow* window)
 {
-    const QImage image = ScreenRecorder::grab(window);
+    // The window is opaque: without the alpha channel the file is smaller and quicker to write.
+    const QImage image = ScreenRecorder::grab(window).convertToFormat(QImage::Format_RGB32);
     if (image.isNull())
         return QByteArray();
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "PNG");
-    // Light compression: the picture is encoded on the one event loop, between frames.
-    writer.setQuality(90);
+    // Encoded on the one event loop, between frames: a light compression takes half the
+    // time of zlib's default for a third more bytes (about 90 KB); the lightest one
+    // would send over a megabyte through the vehicle's link.
+    writer.setQuality(70);
     if (!writer.write(image))
         return QByteArray();
     return bytes;
