@@ -16,9 +16,11 @@ RemoteSupport::RemoteSupport(GUIManager& gui, Config& config, QObject* parent)
 
 void RemoteSupport::build()
 {
-    delete m_health;
-    delete m_screenshots;
-    delete m_events;
+    // Later: a change of the base may arrive while one of them is handling a message.
+    for (QObject* old : { static_cast<QObject*>(m_health), static_cast<QObject*>(m_screenshots),
+             static_cast<QObject*>(m_events) })
+        if (old)
+            old->deleteLater();
     const QString base = m_config.get(QStringLiteral("mqtt/base")).toString();
     m_health = new HealthReporter(m_gui, *m_counters, base, this);
     m_screenshots = new ScreenshotResponder(m_gui, base, this);
