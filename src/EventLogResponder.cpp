@@ -11,9 +11,9 @@
 
 #define EVENTS_LOG(level) level().noquote().nospace() << "[Events] "
 
-EventLogResponder::EventLogResponder(
-    manager::MqttClient& mqtt, EventManager& log, const QString& base, QObject* parent)
-    : ServiceClient(mqtt, base, QStringLiteral("[Events] "), parent), m_log(log)
+EventLogResponder::EventLogResponder(manager::MqttClient& mqtt, EventManager& log, const QString& base, QObject* parent)
+    : ServiceClient(mqtt, base, QStringLiteral("[Events] "), parent)
+    , m_log(log)
 {
     subscribe(topic("/events/get"));
 }
@@ -23,8 +23,8 @@ QJsonArray EventLogResponder::entries(const QDateTime& since, int max) const
     QList<Event*> events = m_log.events();
     // Stored oldest first; a clock set back leaves entries out of order, so sort by time.
     std::reverse(events.begin(), events.end());
-    std::stable_sort(events.begin(), events.end(),
-        [](const Event* a, const Event* b) { return a->timestamp() > b->timestamp(); });
+    std::stable_sort(
+        events.begin(), events.end(), [](const Event* a, const Event* b) { return a->timestamp() > b->timestamp(); });
     QJsonArray array;
     for (const Event* event : qAsConst(events)) {
         if (array.size() >= max)
@@ -48,8 +48,9 @@ void EventLogResponder::dispatch(const QString& t, const QJsonObject& object)
         since = QDateTime::fromString(sinceValue.toString(), Qt::ISODate);
         if (!since.isValid())
             EVENTS_LOG(qWarning) << "WARN: Ignoring a 'since' that is no ISO 8601 time : "
-                                 << QString::fromUtf8(QJsonDocument(QJsonObject { { QStringLiteral("since"), sinceValue } })
-                                                          .toJson(QJsonDocument::Compact))
+                                 << QString::fromUtf8(
+                                        QJsonDocument(QJsonObject { { QStringLiteral("since"), sinceValue } })
+                                            .toJson(QJsonDocument::Compact))
                                         .left(120);
     }
     int max = MaxPerMessage;

@@ -14,7 +14,9 @@
 #define HEALTH_LOG(level) level().noquote().nospace() << "[Health] "
 
 HealthReporter::HealthReporter(GUIManager& gui, SupportCounters& counters, const QString& base, QObject* parent)
-    : ServiceClient(gui.mqtt(), base, QStringLiteral("[Health] "), parent), m_gui(gui), m_counters(counters)
+    : ServiceClient(gui.mqtt(), base, QStringLiteral("[Health] "), parent)
+    , m_gui(gui)
+    , m_counters(counters)
 {
     m_pending.setSingleShot(true);
     connect(&m_pending, &QTimer::timeout, this, &HealthReporter::publishHealth);
@@ -46,7 +48,8 @@ QJsonObject HealthReporter::state() const
         { QStringLiteral("counts"),
             QJsonObject { { QStringLiteral("valid"), m_counters.valid() },
                 { QStringLiteral("alreadyValid"), m_counters.alreadyValid() },
-                { QStringLiteral("refused"), m_counters.refused() }, { QStringLiteral("retry"), m_counters.retry() } } },
+                { QStringLiteral("refused"), m_counters.refused() },
+                { QStringLiteral("retry"), m_counters.retry() } } },
         { QStringLiteral("lastValidation"), isoWithOffset(m_counters.lastValidation()) },
         { QStringLiteral("technician"), m_gui.session()->sessionActive() },
         { QStringLiteral("mqttReconnects"), m_counters.mqttReconnects() },

@@ -8,7 +8,10 @@
 #include "SupportCounters.h"
 
 RemoteSupport::RemoteSupport(GUIManager& gui, Config& config, QObject* parent)
-    : QObject(parent), m_gui(gui), m_config(config), m_counters(new SupportCounters(gui, this))
+    : QObject(parent)
+    , m_gui(gui)
+    , m_config(config)
+    , m_counters(new SupportCounters(gui, this))
 {
     connect(&m_config, &Config::configChanged, this, &RemoteSupport::onConfigChanged);
     build();
@@ -17,8 +20,8 @@ RemoteSupport::RemoteSupport(GUIManager& gui, Config& config, QObject* parent)
 void RemoteSupport::build()
 {
     // Later: a change of the base may arrive while one of them is handling a message.
-    for (QObject* old : { static_cast<QObject*>(m_health), static_cast<QObject*>(m_screenshots),
-             static_cast<QObject*>(m_events) })
+    for (QObject* old :
+        { static_cast<QObject*>(m_health), static_cast<QObject*>(m_screenshots), static_cast<QObject*>(m_events) })
         if (old)
             old->deleteLater();
     const QString base = m_config.get(QStringLiteral("mqtt/base")).toString();

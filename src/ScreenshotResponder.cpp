@@ -32,7 +32,8 @@ bool secretFieldShown(const QQuickItem* item)
 } // namespace
 
 ScreenshotResponder::ScreenshotResponder(GUIManager& gui, const QString& base, QObject* parent)
-    : ServiceClient(gui.mqtt(), base, QStringLiteral("[Screenshot] "), parent), m_gui(gui)
+    : ServiceClient(gui.mqtt(), base, QStringLiteral("[Screenshot] "), parent)
+    , m_gui(gui)
 {
     subscribe(topic("/screenshot/get"));
 }

@@ -5,7 +5,8 @@
 #include "Transaction.h"
 #include "Validator.h"
 
-SupportCounters::SupportCounters(GUIManager& gui, QObject* parent) : QObject(parent)
+SupportCounters::SupportCounters(GUIManager& gui, QObject* parent)
+    : QObject(parent)
 {
     m_started.start();
     connect(gui.validator(), &manager::Validator::ticketValidated, this, &SupportCounters::onTicketValidated);
