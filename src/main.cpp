@@ -2,6 +2,7 @@
 #include "Config.h"
 #include "GUIManager.h"
 #include "InputMethod.h"
+#include "RemoteSupport.h"
 #include "SceneGraph.h"
 #include "ScreenRecorder.h"
 
@@ -62,6 +63,8 @@ int main(int argc, char* argv[])
     GUIManager::Options options;
     options.eventLogPath = qEnvironmentVariable("TICORA_EVENT_LOG");
     auto* gui = new GUIManager(*config, options);
+    // Before the window loads: its uptime and counts start with the manager.
+    new RemoteSupport(*gui, *config, gui);
     gui->load();
     ScreenRecorder::fromEnvironment(*gui);
 
