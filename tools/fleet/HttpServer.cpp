@@ -216,14 +216,15 @@ bool HttpServer::listen(const QHostAddress& address, quint16 port)
     } else {
         return false;
     }
+    // The logger goes first, or the library logs the options before it on its own.
     m_daemon = MHD_start_daemon(flags, port, nullptr, nullptr, &HttpCallbacks::onRequest, this,
+        MHD_OPTION_EXTERNAL_LOGGER, &HttpCallbacks::log, nullptr,
         MHD_OPTION_SOCK_ADDR, where,
         MHD_OPTION_CONNECTION_LIMIT, unsigned(kMaxConnections),
         MHD_OPTION_PER_IP_CONNECTION_LIMIT, unsigned(kMaxConnections / 2),
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, size_t(kConnectionMemoryBytes),
         MHD_OPTION_CONNECTION_TIMEOUT, unsigned(60),
         MHD_OPTION_NOTIFY_COMPLETED, &HttpCallbacks::onCompleted, this,
-        MHD_OPTION_EXTERNAL_LOGGER, &HttpCallbacks::log, nullptr,
         MHD_OPTION_END);
     if (!m_daemon)
         return false;
