@@ -1,0 +1,147 @@
+"""ticora-fleet --http against a private depot broker with one unit played by retained
+messages: the JSON and its live stream, refusals of bad requests, and /metrics as
+promtool and a real Prometheus on 127.0.0.1 read it.
+
+usage: tst_fleetweb.py TICORA_FLEET_BINARY"""
+
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import urllib.parse
+import urllib.request
+
+from fleetfixture import SKIP, Broker, EventStream, Fleet, TIMEOUT, free_port, publish, skip, wait_for
+
+FLEET = sys.argv[1]
+SERIAL = "K12345678"
+HEALTH = {"screen": "ScanScreens", "validatorStatus": "online", "validatorReason": "", "uptimeSec": 40,
+          "counts": {"valid": 3, "alreadyValid": 1, "refused": 2, "retry": 0},
+          "lastValidation": "2026-12-09T19:30:00+01:00", "technician": False,
+          "eventLogFreeBytes": 123456789, "mqttReconnects": 0}
+
+
+def play_unit(port):
+    base = "fleet/%s/" % SERIAL
+    publish(port, base + "info", '{"version": "1.0.21"}')
+    publish(port, base + "status", '{"service": true, "technician": false}')
+    publish(port, base + "health", json.dumps(HEALTH))
+    publish(port, base + "config", '{"gui": {"displayOffMin": 5, "settingsPin": "********"}}')
+
+
+def api_and_stream(fleet, broker):
+    unit = wait_for(lambda: fleet.unit(SERIAL), "the unit in /api/units")
+    assert (unit["state"], unit["screen"], unit["version"]) == ("running", "ScanScreens", "1.0.21"), unit
+    details = fleet.json("/api/units/" + SERIAL)
+    assert details["health"]["counts"]["refused"] == 2, details
+    assert details["config"]["gui"]["settingsPin"] == "********", details
+
+    # Counts that rise while the depot watches land in this hour's bar.
+    stream = EventStream(fleet.port)
+    wait_for(lambda: b"retry:" in stream.read(), "the stream to open")
+    publish(broker.port, "fleet/%s/health" % SERIAL,
+            json.dumps(dict(HEALTH, counts={"valid": 7, "alreadyValid": 1, "refused": 2, "retry": 0})))
+    publish(broker.port, "fleet/%s/status" % SERIAL, '{"service": false}')
+    def stopped_on_stream():
+        for block in stream.read().split(b"\n\n"):
+            if block.startswith(b"event: units\ndata: "):
+                for u in json.loads(block.split(b"data: ", 1)[1])["units"]:
+                    if u["serial"] == SERIAL and u["state"] == "stopped":
+                        return u
+        return None
+    unit = wait_for(stopped_on_stream, "the stopped unit on the event stream")
+    assert unit["validationsToday"] == 4 and sum(unit["hourly"]) == 4, unit
+    stream.close()
+    publish(broker.port, "fleet/%s/status" % SERIAL, '{"service": true, "technician": false}')
+
+
+def bad_requests(fleet, token):
+    good = {"Authorization": "Bearer " + token, "Content-Type": "application/json"}
+    config = "/api/units/%s/config" % SERIAL
+    cases = [
+        ("unknown path", "GET", "/nothing/here", None, {}, 404),
+        ("unknown unit", "GET", "/api/units/K00000000", None, {}, 404),
+        ("wrong method", "DELETE", "/api/units", None, {}, 405),
+        ("no token", "POST", config, b'{"gui": {"displayOffMin": 3}}', {}, 401),
+        ("wrong token", "POST", config, b'{"gui": {"displayOffMin": 3}}', dict(good, Authorization="Bearer x" + token), 401),
+        ("bad JSON", "POST", config, b'{"gui": {"displayOffMin": ', good, 400),
+        ("not a change", "POST", config, b'{"gui": 3}', good, 400),
+        ("oversized body", "POST", config, b'{"gui": {"x": "' + b"a" * 100000 + b'"}}', good, 413),
+        ("bad events query", "GET", "/api/units/%s/events?since=yesterday" % SERIAL, None, {}, 400),
+        ("oversized header", "GET", "/api/units", None, {"X-Filler": "b" * 40000}, 431),
+    ]
+    for name, method, path, body, headers, expected in cases:
+        status, text = fleet.request(method, path, body, headers)
+        assert status == expected, "%s: %d %r" % (name, status, text[:200])
+        if status != 431:
+            assert "error" in json.loads(text), name
+    # The server is still there, and a good change goes out.
+    status, text = fleet.request("POST", config, b'{"gui": {"displayOffMin": 3}}', good)
+    assert status == 202, text
+
+
+def metrics(fleet):
+    status, text = fleet.request("GET", "/metrics")
+    assert status == 200
+    for line in ('ticora_unit_up{serial="%s"} 1' % SERIAL, 'ticora_validations_total{serial="%s",result="refused"} 2' % SERIAL,
+                 'ticora_unit_state{serial="%s",state="running"} 1' % SERIAL, "ticora_fleet_units 1",
+                 'ticora_build_info{serial="%s",version="1.0.21"} 1' % SERIAL):
+        assert line.encode() in text, line
+    promtool = shutil.which("promtool")
+    prometheus = shutil.which("prometheus")
+    if not promtool or not prometheus:
+        print("SKIP: promtool or prometheus is not installed; the exposition format was not checked")
+        return
+    checked = subprocess.run([promtool, "check", "metrics"], input=text, capture_output=True, timeout=TIMEOUT)
+    assert checked.returncode == 0, checked.stdout + checked.stderr
+
+    work = tempfile.mkdtemp(prefix="prometheus-")
+    port = free_port()
+    with open(os.path.join(work, "prometheus.yml"), "w") as f:
+        f.write("global:\n  scrape_interval: 1s\nscrape_configs:\n  - job_name: ticora-fleet\n"
+                "    static_configs:\n      - targets: ['127.0.0.1:%d']\n" % fleet.port)
+    server = subprocess.Popen([prometheus, "--config.file=" + os.path.join(work, "prometheus.yml"),
+                               "--storage.tsdb.path=" + os.path.join(work, "data"),
+                               "--web.listen-address=127.0.0.1:%d" % port],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    def query(expression):
+        url = "http://127.0.0.1:%d/api/v1/query?query=%s" % (port, urllib.parse.quote(expression))
+        with urllib.request.urlopen(url, timeout=5) as r:
+            result = json.load(r)["data"]["result"]
+        return result[0]["value"][1] if result else None
+    try:
+        wait_for(lambda: query('up{job="ticora-fleet"}') == "1", "Prometheus to scrape ticora-fleet", 120)
+        wait_for(lambda: query('ticora_unit_up{serial="%s"}' % SERIAL) == "1", "the unit's figure in Prometheus", 60)
+    finally:
+        server.terminate()
+        server.wait(30)
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def main():
+    broker = Broker()
+    broker.start()
+    play_unit(broker.port)
+    work = tempfile.mkdtemp(prefix="fleetweb-")
+    token = "t0ken-for-the-depot-page-" + str(os.getpid())
+    with open(os.path.join(work, "token"), "w") as f:
+        f.write(token + "\n")
+    fleet = Fleet(FLEET, broker.port, ["--http-token-file", os.path.join(work, "token")])
+    try:
+        api_and_stream(fleet, broker)
+        bad_requests(fleet, token)
+        metrics(fleet)
+    finally:
+        log = fleet.stop()
+        broker.stop()
+        shutil.rmtree(work, ignore_errors=True)
+    # Every change is logged by key; never with its value.
+    assert "configuration change for %s from 127.0.0.1: gui/displayOffMin" % SERIAL in log, log
+    assert "wrong token" in log and token not in log, log
+    print("PASS")
+
+
+if __name__ == "__main__":
+    main()
