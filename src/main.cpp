@@ -2,6 +2,7 @@
 #include "Config.h"
 #include "GUIManager.h"
 #include "InputMethod.h"
+#include "RemoteSupport.h"
 #include "SceneGraph.h"
 #include "ScreenRecorder.h"
 
@@ -49,6 +50,7 @@ int main(int argc, char* argv[])
     auto* gui = new GUIManager(*config, options);
     gui->load();
     ScreenRecorder::fromEnvironment(*gui);
+    new RemoteSupport(*gui, *config, gui);
 
     const int result = app->exec();
 

@@ -14,6 +14,16 @@ namespace manager {
 
 namespace {
 const char* boolText(bool b) { return b ? "true" : "false"; }
+
+// A payload as the debug line shows it: text with its secrets masked; a binary one
+// (a screenshot) only by its size, never its bytes.
+QString printablePayload(const QByteArray& data)
+{
+    const QString text = QString::fromUtf8(data);
+    if (data.contains('\0') || text.contains(QChar::ReplacementCharacter))
+        return QStringLiteral("<%1 bytes of binary data>").arg(data.size());
+    return maskSecrets(text);
+}
 bool debugEnabled() { return QLoggingCategory::defaultCategory()->isDebugEnabled(); }
 } // namespace
 
@@ -193,7 +203,7 @@ bool MqttClient::publish(const QByteArray& data, const QString& topic, quint8 qo
     if (debugEnabled())
         MQTT_LOG(qDebug) << "Publishing to topic '" << topic << "' with Qos = " << qos
                          << " and Retain = " << boolText(retain) << ":\n"
-                         << maskSecrets(QString::fromUtf8(data));
+                         << printablePayload(data);
     if (m_client->publish(topic, data, qos, retain) == -1) {
         emit error(QStringLiteral("Publish to ") + topic + QStringLiteral(" failed."));
         return false;

@@ -30,6 +30,8 @@ Transaction::Type Transaction::type() const { return static_cast<Type>(toInt(m_d
 
 int Transaction::denyReasonId() const { return toInt(member(m_data, "denyReason"), "id"); }
 
+bool Transaction::alreadyValid() const { return !valid() && (denyReasonId() == 103 || denyReasonId() == 207); }
+
 QString Transaction::denyReason() const
 {
     switch (denyReasonId()) {

@@ -44,6 +44,8 @@ public:
     bool valid() const;
     Type type() const;
     int denyReasonId() const;
+    // Refused because the ticket was already validated (reasons 103 and 207).
+    bool alreadyValid() const;
     // Translated on every call, so a language switch shows on the next read.
     QString denyReason() const;
     QString ticketId() const;

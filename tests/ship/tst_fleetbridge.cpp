@@ -82,7 +82,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             watch.json(kPrefix + QStringLiteral("/status"))[QStringLiteral("service")].toBool(), kTimeout);
         // Only the panel's own topics leave the unit.
-        const QRegularExpression own(QStringLiteral("^fleet/K12345678/(info|status|config|bridge)$"));
+        const QRegularExpression own(QStringLiteral("^fleet/K12345678/(info|status|config|health|bridge)$"));
         for (const QString& topic : watch.last.keys())
             QVERIFY2(own.match(topic).hasMatch(), qPrintable(topic));
 
