@@ -7,6 +7,7 @@ conditions, with generous limits, never fixed sleeps that the result depends on.
 import http.client
 import json
 import os
+import pwd
 import re
 import shutil
 import socket
@@ -58,12 +59,22 @@ class Broker:
             skip("mosquitto is not installed")
         conf = os.path.join(self.dir, "mosquitto.conf")
         with open(conf, "w") as f:
-            f.write("listener %d 127.0.0.1\n" % self.port)
+            f.write("listener %d 127.0.0.1\npersistence false\n" % self.port)
+            # As whoever runs the test, so the broker reads the files in our temporary folders.
+            f.write("user %s\n" % pwd.getpwuid(os.getuid()).pw_name)
             if "password_file" not in self.extra:
                 f.write("allow_anonymous true\n")
             f.write(self.extra)
-        self.process = subprocess.Popen([exe, "-c", conf], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for(lambda: socket.create_connection(("127.0.0.1", self.port), 1).close() or True, "the broker", 20)
+        log = os.path.join(self.dir, "mosquitto.log")
+        with open(log, "w") as out:
+            self.process = subprocess.Popen([exe, "-c", conf], stdout=out, stderr=subprocess.STDOUT)
+        def up():
+            if self.process.poll() is not None:
+                with open(log) as f:
+                    raise AssertionError("mosquitto ended: " + f.read())
+            socket.create_connection(("127.0.0.1", self.port), 1).close()
+            return True
+        wait_for(up, "the broker", 20)
 
     def stop(self):
         if self.process:
