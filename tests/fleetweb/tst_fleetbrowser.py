@@ -13,7 +13,7 @@ import signal
 import subprocess
 import tempfile
 
-from fleetfixture import Broker, Fleet, TIMEOUT, skip, wait_for
+from fleetfixture import Broker, Fleet, TIMEOUT, publish, skip, wait_for
 
 SERIAL = "K12345678"
 CHROMIUM = "/usr/bin/chromium"
@@ -54,16 +54,39 @@ def browser():
 
 
 def tile_state(driver):
-    tiles = driver.find_elements(By.ID, "unit-" + SERIAL)
-    return tiles[0].get_attribute("data-state") if tiles else None
+    return driver.execute_script("const t = document.getElementById(arguments[0]); return t && t.dataset.state;",
+                                 "unit-" + SERIAL)
 
 
 def config_row_shows(driver, key, value):
-    for row in driver.find_elements(By.CSS_SELECTOR, "#config tr"):
-        cells = [c.text for c in row.find_elements(By.CSS_SELECTOR, "th, td")]
-        if cells == [key, value]:
-            return True
-    return False
+    # Read in one script: the page redraws the table while it refreshes the details.
+    rows = driver.execute_script("return [...document.querySelectorAll('#config tr')]"
+                                 ".map((r) => [...r.cells].map((c) => c.textContent));")
+    return [key, value] in rows
+
+
+def take_picture(driver, depot_port, path):
+    """The page for the README, with a few more units (played by retained messages) beside the real one."""
+    others = [("K12345601", '{"service": false}', "ScanScreens"), ("K12345602", None, None),
+              ("K12345603", '{"service": true, "technician": true}', "Settings"),
+              ("K12345604", '{"service": true, "technician": false}', "ScanScreens"),
+              ("K12345605", '{"service": true, "technician": false}', "Valid")]
+    for serial, status, screen in others:
+        base = "fleet/%s/" % serial
+        publish(depot_port, base + "bridge", "1" if status else "0", user="depot", password="depot-secret")
+        if status:
+            publish(depot_port, base + "info", '{"version": "1.0.21"}', user="depot", password="depot-secret")
+            publish(depot_port, base + "status", status, user="depot", password="depot-secret")
+            # Counts that rise while the page watches fill this hour's bar.
+            for valid in (0, len(serial) * int(serial[-1])):
+                publish(depot_port, base + "health", json.dumps({"screen": screen, "counts": {"valid": valid}}),
+                        user="depot", password="depot-secret", retain=False)
+    wait_for(lambda: len(driver.find_elements(By.CSS_SELECTOR, ".tile")) == 1 + len(others), "the extra tiles")
+    driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                           {"width": 1280, "height": 800, "deviceScaleFactor": 1, "mobile": False})
+    driver.execute_script("window.scrollTo(0, 0)")
+    driver.save_screenshot(path)
+    print("page picture: " + path)
 
 
 def main():
@@ -143,8 +166,7 @@ def main():
         wait_for(lambda: config_row_shows(driver, "gui/displayOffMin", "7"), "the page to show displayOffMin = 7")
         print("configuration: applied with the token")
         if args.shot:
-            driver.save_screenshot(args.shot)
-            print("page picture: " + args.shot)
+            take_picture(driver, depot.port, args.shot)
 
         # A dead panel leaves its will: the tile turns stopped, then running after a restart.
         panel.send_signal(signal.SIGKILL)

@@ -40,8 +40,8 @@ function fillTile(tile, unit) {
   tile.className = 'tile state-' + unit.state + (selected === unit.serial ? ' selected' : '');
   tile.dataset.state = unit.state;
   tile.replaceChildren();
-  const head = el('div', 'line');
-  head.append(el('span', 'serial', unit.serial), ' ', el('span', 'badge state-' + unit.state, unit.state));
+  const head = el('div', 'head');
+  head.append(el('span', 'serial', unit.serial), el('span', 'badge state-' + unit.state, unit.state));
   tile.append(head,
     el('div', 'line', 'Screen: ' + (unit.screen || '–')),
     el('div', 'line', 'Version: ' + (unit.version || '–')),
