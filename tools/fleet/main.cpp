@@ -176,7 +176,12 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "ticora-fleet: --http takes ADDRESS:PORT, for example 127.0.0.1:8080\n");
         return 2;
     }
-    QByteArray token;
+    // The service takes the token from its environment file, which only root reads.
+    QByteArray token = qgetenv("TICORA_FLEET_TOKEN").trimmed();
+    if (!token.isEmpty() && token.size() < 16) {
+        std::fprintf(stderr, "ticora-fleet: TICORA_FLEET_TOKEN is shorter than 16 characters\n");
+        return 2;
+    }
     if (parser.isSet(tokenFile)) {
         QFile f(parser.value(tokenFile));
         if (!f.open(QIODevice::ReadOnly)) {
