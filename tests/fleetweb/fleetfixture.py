@@ -158,3 +158,51 @@ class EventStream:
 
     def close(self):
         self.sock.close()
+
+
+class Responder:
+    """Plays a unit's answers to requests: every message on a request topic is recorded,
+    and the answer set for it (topic, bytes) is published at once."""
+
+    def __init__(self, port, topics):
+        import threading
+        self.port = port
+        self.requests = []  # (topic, payload bytes)
+        self.answers = {}  # request topic -> (answer topic, bytes)
+        self.process = subprocess.Popen(
+            ["mosquitto_sub", "-h", "127.0.0.1", "-p", str(port), "-q", "1", "-F", "%t %x", "-t", "responder/probe"]
+            + [a for t in topics for a in ("-t", t)], stdout=subprocess.PIPE, text=True)
+        self.thread = threading.Thread(target=self._run, daemon=True)
+        self.thread.start()
+        # Subscribed once our own probe comes back.
+        def probed():
+            publish(port, "responder/probe", "{}", retain=False)
+            return wait_for(lambda: any(t == "responder/probe" for t, _ in self.requests), "the probe", 1)
+        wait_for(lambda: self._quietly(probed), "the responder's subscription", 30)
+
+    @staticmethod
+    def _quietly(check):
+        try:
+            return check()
+        except AssertionError:
+            return None
+
+    def _run(self):
+        for line in self.process.stdout:
+            topic, _, hexed = line.rstrip("\n").partition(" ")
+            payload = bytes.fromhex(hexed)
+            self.requests.append((topic, payload))
+            if topic in self.answers:
+                answer_topic, data = self.answers[topic]
+                subprocess.run(["mosquitto_pub", "-h", "127.0.0.1", "-p", str(self.port), "-q", "1",
+                                "-t", answer_topic, "-s"], input=data, check=True, timeout=TIMEOUT)
+
+    def last(self, topic):
+        for t, payload in reversed(self.requests):
+            if t == topic:
+                return payload
+        return None
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(20)

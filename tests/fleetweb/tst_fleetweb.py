@@ -7,13 +7,15 @@ usage: tst_fleetweb.py TICORA_FLEET_BINARY"""
 import json
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
 import urllib.parse
 import urllib.request
+import zlib
 
-from fleetfixture import SKIP, Broker, EventStream, Fleet, TIMEOUT, free_port, publish, skip, wait_for
+from fleetfixture import Broker, EventStream, Fleet, Responder, TIMEOUT, free_port, publish, wait_for
 
 FLEET = sys.argv[1]
 SERIAL = "K12345678"
@@ -55,6 +57,57 @@ def api_and_stream(fleet, broker):
     assert unit["validationsToday"] == 4 and sum(unit["hourly"]) == 4, unit
     stream.close()
     publish(broker.port, "fleet/%s/status" % SERIAL, '{"service": true, "technician": false}')
+
+
+def png_picture():
+    """A 1 x 1 PNG: the service passes a unit's picture on byte for byte."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 1, 1, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(b"\x00\xff\x00\x00")) + chunk(b"IEND", b""))
+
+
+def requests_answered(fleet, broker):
+    """The screen and the event log on request, through the page's API and the command line."""
+    base = "fleet/%s/" % SERIAL
+    unit = Responder(broker.port, [base + "screenshot/get", base + "events/get"])
+    events = {"events": [{"category": "Validation", "name": "Valid", "description": "card 1234",
+                          "time": "2026-12-09T19:31:00+01:00"}]}
+    try:
+        unit.answers[base + "events/get"] = (base + "events", json.dumps(events).encode())
+        status, body = fleet.request("GET", "/api/units/%s/events?since=2026-12-09T08:00:00%%2B01:00&max=999" % SERIAL)
+        assert status == 200 and json.loads(body) == events, (status, body)
+        # The time passes unchanged and the count is clamped to what one answer holds.
+        assert json.loads(unit.last(base + "events/get")) == {"since": "2026-12-09T08:00:00+01:00", "max": 200}
+        cli = subprocess.run([FLEET, "-P", str(broker.port), "--events", SERIAL, "--max", "3", "--wait", "30"],
+                             capture_output=True, text=True, timeout=TIMEOUT)
+        assert cli.returncode == 0 and "Validation" in cli.stdout and "card 1234" in cli.stdout, cli
+        assert json.loads(unit.last(base + "events/get")) == {"max": 3}
+
+        picture = png_picture()
+        unit.answers[base + "screenshot/get"] = (base + "screenshot", picture)
+        status, body = fleet.request("GET", "/api/units/%s/screenshot" % SERIAL)
+        assert status == 200 and body == picture, (status, body[:40])
+        shot = os.path.join(tempfile.mkdtemp(prefix="shot-"), "screen.png")
+        cli = subprocess.run([FLEET, "-P", str(broker.port), "--screenshot", SERIAL, shot, "--wait", "30"],
+                             capture_output=True, text=True, timeout=TIMEOUT)
+        assert cli.returncode == 0, cli
+        with open(shot, "rb") as f:
+            assert f.read() == picture
+        shutil.rmtree(os.path.dirname(shot))
+
+        # A refusal reaches whoever asked; so does something that is no picture.
+        unit.answers[base + "screenshot/get"] = (base + "screenshot/error", b'{"error": "PIN page shown"}')
+        status, body = fleet.request("GET", "/api/units/%s/screenshot" % SERIAL)
+        assert status == 409 and json.loads(body)["error"] == "PIN page shown", (status, body)
+        cli = subprocess.run([FLEET, "-P", str(broker.port), "--screenshot", SERIAL, "x.png", "--wait", "30"],
+                             capture_output=True, text=True, timeout=TIMEOUT)
+        assert cli.returncode == 1 and "PIN page shown" in cli.stderr, cli
+        unit.answers[base + "screenshot/get"] = (base + "screenshot", b"<html>not a picture</html>")
+        status, body = fleet.request("GET", "/api/units/%s/screenshot" % SERIAL)
+        assert status == 409, (status, body)
+    finally:
+        unit.stop()
 
 
 def bad_requests(fleet, token):
@@ -131,6 +184,7 @@ def main():
     fleet = Fleet(FLEET, broker.port, ["--http-token-file", os.path.join(work, "token")])
     try:
         api_and_stream(fleet, broker)
+        requests_answered(fleet, broker)
         bad_requests(fleet, token)
         metrics(fleet)
     finally:

@@ -8,6 +8,7 @@ const tiles = new Map(); // serial -> tile element
 let summary = { units: 0, states: {}, broker: false, writable: false };
 let selected = null;
 let orderQueued = false;
+let orderStale = true;
 
 const $ = (id) => document.getElementById(id);
 
@@ -61,6 +62,9 @@ function fillTile(tile, unit) {
 }
 
 function showUnit(unit) {
+  const before = units.get(unit.serial);
+  // Only a new unit or a new state moves tiles; most changes are counts and times.
+  if (!before || before.state !== unit.state) orderStale = true;
   units.set(unit.serial, unit);
   let tile = tiles.get(unit.serial);
   if (!tile) {
@@ -78,10 +82,11 @@ function showUnit(unit) {
 
 // Sorting thousands of tiles once per batch of changes, not once per unit.
 function queueOrder() {
-  if (orderQueued) return;
+  if (orderQueued || !orderStale) return;
   orderQueued = true;
   requestAnimationFrame(() => {
     orderQueued = false;
+    orderStale = false;
     const filter = $('filter').value.trim().toLowerCase();
     const list = [...units.values()].filter((u) => matches(u, filter));
     list.sort((a, b) => rank(a) - rank(b) || a.serial.localeCompare(b.serial));
@@ -258,7 +263,7 @@ function connect() {
   stream.onerror = () => { $('summary').textContent = 'Connection to ticora-fleet lost; retrying…'; };
 }
 
-$('filter').addEventListener('input', queueOrder);
+$('filter').addEventListener('input', () => { orderStale = true; queueOrder(); });
 $('details-close').addEventListener('click', () => {
   const tile = tiles.get(selected);
   if (tile) tile.classList.remove('selected');
