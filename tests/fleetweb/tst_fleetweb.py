@@ -56,7 +56,12 @@ def api_and_stream(fleet, broker):
     unit = wait_for(stopped_on_stream, "the stopped unit on the event stream")
     assert unit["validationsToday"] == 4 and sum(unit["hourly"]) == 4, unit
     stream.close()
+
+    # A garbled health report is logged and changes nothing; the next good message still counts.
+    publish(broker.port, "fleet/%s/health" % SERIAL, '{"screen": "Sett', retain=False)
     publish(broker.port, "fleet/%s/status" % SERIAL, '{"service": true, "technician": false}')
+    unit = wait_for(lambda: (lambda u: u if u["state"] == "running" else None)(fleet.unit(SERIAL)), "running again")
+    assert unit["screen"] == "ScanScreens" and unit["validationsToday"] == 4, unit
 
 
 def png_picture():
@@ -194,6 +199,7 @@ def main():
     # Every change is logged by key; never with its value.
     assert "configuration change for %s from 127.0.0.1: gui/displayOffMin" % SERIAL in log, log
     assert "wrong token" in log and token not in log, log
+    assert "%s sent bad JSON on health" % SERIAL in log, log
     print("PASS")
 
 

@@ -2,6 +2,8 @@
 #include "TopicRecorder.h"
 
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -77,6 +79,42 @@ private slots:
         copy.close();
         const auto verify = run(analyze, { QStringLiteral("verify"), QStringLiteral("--man=no"), copy.fileName() });
         // Directives it cannot parse are only warned about, with success.
+        const QByteArray said = QByteArray(verify.second).replace('\0', "").trimmed();
+        QVERIFY2(verify.first == 0 && said.isEmpty(), said.constData());
+    }
+
+    // The depot's web service: its own unit, installed disabled, with its environment file and examples.
+    void fleetServiceUnitNamesWhatThePackageHolds()
+    {
+        for (const char* path : { "/etc/default/ticora-fleet", "/usr/share/doc/ticora/examples/prometheus-ticora-fleet.yml" })
+            QVERIFY2(QFile::exists(m_root + QLatin1String(path)), path);
+        // It holds the depot login and the page's token.
+        QCOMPARE(QFile(m_root + QStringLiteral("/etc/default/ticora-fleet")).permissions()
+                & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
+            QFileDevice::Permissions());
+        QFile dashboard(m_root + QStringLiteral("/usr/share/doc/ticora/examples/grafana-ticora-fleet.json"));
+        QVERIFY(dashboard.open(QIODevice::ReadOnly));
+        QVERIFY(QJsonDocument::fromJson(dashboard.readAll()).object().contains(QStringLiteral("panels")));
+
+        QFile unit(m_root + QStringLiteral("/usr/lib/systemd/system/ticora-fleet.service"));
+        QVERIFY(unit.open(QIODevice::ReadOnly));
+        QString text = QString::fromUtf8(unit.readAll());
+        const QRegularExpression path(QStringLiteral("(?:ExecStart=|EnvironmentFile=)(/\\S+)"));
+        int found = 0;
+        for (auto it = path.globalMatch(text); it.hasNext(); ++found) {
+            const QString named = it.next().captured(1);
+            QVERIFY2(QFile::exists(m_root + named), qPrintable(named));
+        }
+        QCOMPARE(found, 2);
+        const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
+        if (analyze.isEmpty())
+            QSKIP("systemd-analyze is not installed");
+        text.replace(QStringLiteral("ExecStart=/"), QStringLiteral("ExecStart=") + m_root + QLatin1Char('/'));
+        text.replace(QStringLiteral("EnvironmentFile=/"), QStringLiteral("EnvironmentFile=") + m_root + QLatin1Char('/'));
+        QFile copy(m_dir.filePath(QStringLiteral("ticora-fleet.service")));
+        QVERIFY(copy.open(QIODevice::WriteOnly) && copy.write(text.toUtf8()) > 0);
+        copy.close();
+        const auto verify = run(analyze, { QStringLiteral("verify"), QStringLiteral("--man=no"), copy.fileName() });
         const QByteArray said = QByteArray(verify.second).replace('\0', "").trimmed();
         QVERIFY2(verify.first == 0 && said.isEmpty(), said.constData());
     }

@@ -197,9 +197,13 @@ void FleetView::onReceived(const QByteArray& data, const QByteArray& from)
 
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
-    if (!doc.isObject() && !data.trimmed().isEmpty())
+    // A garbled message says nothing about the unit: what we knew of it stays. An empty
+    // one (a retained message cleared) does count.
+    if (!doc.isObject() && !data.trimmed().isEmpty()) {
         qWarning("Fleet: %s sent bad JSON on %s: %s", qPrintable(serial), qPrintable(what),
             qPrintable(error.errorString()));
+        return;
+    }
     const QJsonObject object = doc.object();
     // Before the probe returns everything is retained (the panel's will): old news,
     // so it does not count as the unit being seen.

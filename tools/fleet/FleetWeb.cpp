@@ -275,7 +275,7 @@ Response FleetWeb::handle(const HttpServer::Request& request, HttpServer::Exchan
         return unitsResponse();
     }
     if (path == QLatin1String("/api/events")) {
-        if (!get)
+        if (request.method != "GET")
             return methodNotAllowed("GET");
         exchange.stream();
         // The page loads /api/units when the stream opens; a lost stream is retried in 2 s.
