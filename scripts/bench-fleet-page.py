@@ -3,6 +3,7 @@
 usage: bench-fleet-page.py URL UNITS   (prints "-" when Chromium, its driver or Selenium is missing)"""
 
 import os
+import shutil
 import sys
 import tempfile
 import time
@@ -18,11 +19,12 @@ url, units = sys.argv[1], int(sys.argv[2])
 if not (os.access("/usr/bin/chromium", os.X_OK) and os.access("/usr/bin/chromedriver", os.X_OK)):
     print("-")
     sys.exit(0)
+profile = tempfile.mkdtemp(prefix="chromium-")
 options = webdriver.ChromeOptions()
 options.binary_location = "/usr/bin/chromium"
 for arg in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
             "--disable-background-networking", "--disable-component-update", "--disable-sync",
-            "--disable-dev-shm-usage", "--window-size=1280,800", "--user-data-dir=" + tempfile.mkdtemp()):
+            "--disable-dev-shm-usage", "--window-size=1280,800", "--user-data-dir=" + profile):
     options.add_argument(arg)
 driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
 try:
@@ -42,3 +44,4 @@ try:
     print("%.0f ms" % sorted(figures)[1])
 finally:
     driver.quit()
+    shutil.rmtree(profile, ignore_errors=True)

@@ -42,13 +42,13 @@ def start_panel(binary, state, port):
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
-def browser():
+def browser(profile):
     options = webdriver.ChromeOptions()
     options.binary_location = CHROMIUM
     for arg in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
                 "--disable-dev-shm-usage", "--window-size=1280,800",
-                "--user-data-dir=" + tempfile.mkdtemp(prefix="chromium-")):
+                "--user-data-dir=" + profile):
         options.add_argument(arg)
     return webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
 
@@ -125,7 +125,7 @@ def main():
     login = ["-u", "depot", "-p", "depot-secret", "--interval", "5"]
     fleet = Fleet(args.fleet, depot.port, login + ["--http-token-file", os.path.join(work, "token")])
     panel = start_panel(args.panel, state, unit.port)
-    driver = browser()
+    driver = browser(os.path.join(work, "chromium"))
     readonly = None
     try:
         driver.get(fleet.url + "/")

@@ -7,6 +7,7 @@ usage: tst_fleetweb.py TICORA_FLEET_BINARY"""
 import json
 import os
 import shutil
+import socket
 import struct
 import subprocess
 import sys
@@ -135,7 +136,21 @@ def bad_requests(fleet, token):
         assert status == expected, "%s: %d %r" % (name, status, text[:200])
         if status != 431:
             assert "error" in json.loads(text), name
-    # The server is still there, and a good change goes out.
+    # Connections beyond the limit for one client are closed at once; the others are served.
+    held = [socket.create_connection(("127.0.0.1", fleet.port), TIMEOUT) for _ in range(140)]
+    def refused(sock):
+        sock.settimeout(0.1)
+        try:
+            return sock.recv(1) == b""
+        except socket.timeout:
+            return False
+        except ConnectionResetError:
+            return True
+    wait_for(lambda: any(refused(sock) for sock in held[-12:]), "a connection beyond the limit to be closed")
+    for sock in held:
+        sock.close()
+    # Once it has seen them go, it serves again, and a good change goes out.
+    wait_for(lambda: fleet.request("GET", "/api/units", timeout=5)[0] == 200, "the server to serve again")
     status, text = fleet.request("POST", config, b'{"gui": {"displayOffMin": 3}}', good)
     assert status == 202, text
 
