@@ -21,9 +21,13 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -43,6 +47,32 @@ void printTable(const FleetView& view, bool terminal)
         std::printf("\n");
     printLines({ FleetView::header() });
     printLines(view.lines());
+}
+
+int g_quitPipe = -1;
+
+// SIGTERM (systemd stopping the service) and SIGINT end the event loop, so open streams
+// are closed and everything is released in order. The handler only writes to a pipe.
+bool quitOnSignals(QCoreApplication& app)
+{
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false;
+    g_quitPipe = fds[1];
+    struct sigaction action {};
+    action.sa_handler = [](int) {
+        const char c = 1;
+        [[maybe_unused]] const ssize_t n = ::write(g_quitPipe, &c, 1);
+    };
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    auto* notifier = new QSocketNotifier(fds[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
+        qInfo("Fleet web: stopping");
+        app.quit();
+    });
+    return true;
 }
 
 // ADDRESS:PORT, [IPv6]:PORT or a port alone (on loopback).
@@ -302,7 +332,7 @@ int main(int argc, char* argv[])
         });
         deadline.start(waitMs);
     } else if (serving) {
-        FleetWeb* web = new FleetWeb(view, mqtt, token, &app);
+        const auto web = std::make_unique<FleetWeb>(view, mqtt, token);
         if (!web->listen(httpAddress, httpPort)) {
             std::fprintf(stderr, "ticora-fleet: cannot listen on %s\n", qPrintable(parser.value(http)));
             return 2;
@@ -313,6 +343,7 @@ int main(int argc, char* argv[])
         std::printf("ticora-fleet: serving http://%s:%u/%s\n", qPrintable(shown), unsigned(web->port()),
             token.isEmpty() ? " (read-only)" : "");
         std::fflush(stdout);
+        quitOnSignals(app);
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, &view, &FleetView::askAll);
         poll.start(intervalMs);
