@@ -14,7 +14,7 @@ PACKAGES=(
   libqt5svg5 libqt5svg5-dev qt5-image-formats-plugins fonts-dejavu-core
   libmosquitto-dev mosquitto mosquitto-clients libqrcodegencpp-dev
   xvfb xauth x11-apps xdotool imagemagick zbar-tools librsvg2-bin
-  sox dpkg-dev systemd
+  sox dpkg-dev systemd openssl
   clang-14 libfuzzer-14-dev
   libmicrohttpd-dev python3 prometheus chromium chromium-driver python3-selenium
 )

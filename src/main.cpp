@@ -48,9 +48,10 @@ int main(int argc, char* argv[])
     GUIManager::Options options;
     options.eventLogPath = qEnvironmentVariable("TICORA_EVENT_LOG");
     auto* gui = new GUIManager(*config, options);
+    // Before the window loads: its uptime and counts start with the manager.
+    new RemoteSupport(*gui, *config, gui);
     gui->load();
     ScreenRecorder::fromEnvironment(*gui);
-    new RemoteSupport(*gui, *config, gui);
 
     const int result = app->exec();
 
