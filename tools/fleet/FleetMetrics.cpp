@@ -6,8 +6,7 @@ namespace {
 
 void family(QByteArray& out, const char* name, const char* type, const char* help)
 {
-    out += QByteArrayLiteral("# HELP ") + name + ' ' + help + QByteArrayLiteral("\n# TYPE ") + name + ' ' + type
-        + '\n';
+    out += QByteArrayLiteral("# HELP ") + name + ' ' + help + QByteArrayLiteral("\n# TYPE ") + name + ' ' + type + '\n';
 }
 
 QByteArray serialLabel(const QString& serial)
@@ -31,9 +30,8 @@ QByteArray snakeCase(const QString& name)
 
 const QStringList& FleetMetrics::states()
 {
-    static const QStringList names { QStringLiteral("running"), QStringLiteral("technician"),
-        QStringLiteral("stopped"), QStringLiteral("unreachable"), QStringLiteral("linked"),
-        QStringLiteral("unknown") };
+    static const QStringList names { QStringLiteral("running"), QStringLiteral("technician"), QStringLiteral("stopped"),
+        QStringLiteral("unreachable"), QStringLiteral("linked"), QStringLiteral("unknown") };
     return names;
 }
 

@@ -14,8 +14,8 @@ const int kMaxScreenshotBytes = 8 * 1024 * 1024;
 
 const QStringList& FleetView::results()
 {
-    static const QStringList names { QStringLiteral("valid"), QStringLiteral("alreadyValid"),
-        QStringLiteral("refused"), QStringLiteral("retry") };
+    static const QStringList names { QStringLiteral("valid"), QStringLiteral("alreadyValid"), QStringLiteral("refused"),
+        QStringLiteral("retry") };
     return names;
 }
 
@@ -30,7 +30,8 @@ FleetView::FleetView(manager::MqttClient& mqtt, const QString& prefix, QObject* 
 
 void FleetView::start()
 {
-    for (const char* suffix : { "info", "status", "config", "bridge", "health", "screenshot", "screenshot/error", "events" })
+    for (const char* suffix :
+        { "info", "status", "config", "bridge", "health", "screenshot", "screenshot/error", "events" })
         m_mqtt.subscribe(QStringLiteral("%1/+/%2").arg(m_prefix, QLatin1String(suffix)), 1);
     m_mqtt.subscribe(m_probeTopic, 0);
     // The client renews subscriptions after its own `connected` listeners have run, so
@@ -200,8 +201,8 @@ void FleetView::onReceived(const QByteArray& data, const QByteArray& from)
     // A garbled message says nothing about the unit: what we knew of it stays. An empty
     // one (a retained message cleared) does count.
     if (!doc.isObject() && !data.trimmed().isEmpty()) {
-        qWarning("Fleet: %s sent bad JSON on %s: %s", qPrintable(serial), qPrintable(what),
-            qPrintable(error.errorString()));
+        qWarning(
+            "Fleet: %s sent bad JSON on %s: %s", qPrintable(serial), qPrintable(what), qPrintable(error.errorString()));
         return;
     }
     const QJsonObject object = doc.object();

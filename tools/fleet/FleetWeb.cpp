@@ -12,10 +12,7 @@ namespace {
 
 using Response = HttpServer::Response;
 
-QByteArray json(const QJsonObject& object)
-{
-    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
-}
+QByteArray json(const QJsonObject& object) { return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n'; }
 
 Response jsonResponse(int status, const QJsonObject& object)
 {
@@ -83,24 +80,22 @@ FleetWeb::FleetWeb(FleetView& view, manager::MqttClient& mqtt, const QByteArray&
     QObject::connect(&m_keepAlive, &QTimer::timeout, this, [this] { m_server.broadcast(": keep-alive\n\n"); });
     m_keepAlive.start();
 
-    QObject::connect(&m_view, &FleetView::screenshotReceived, this, [this](const QString& serial, const QByteArray& png) {
-        qInfo("Fleet web: screenshot of %s (%d bytes)", qPrintable(serial), int(png.size()));
-        answerAll(m_waitingScreens, serial,
-            { 200, QByteArrayLiteral("image/png"), png,
-                { { QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-store") } } });
-    });
-    QObject::connect(&m_view, &FleetView::screenshotRefused, this, [this](const QString& serial, const QString& why) {
-        answerAll(m_waitingScreens, serial, error(409, why));
-    });
-    QObject::connect(&m_view, &FleetView::eventsReceived, this, [this](const QString& serial, const QJsonArray& events) {
-        answerAll(m_waitingEvents, serial, jsonResponse(200, { { QStringLiteral("events"), events } }));
-    });
+    QObject::connect(
+        &m_view, &FleetView::screenshotReceived, this, [this](const QString& serial, const QByteArray& png) {
+            qInfo("Fleet web: screenshot of %s (%d bytes)", qPrintable(serial), int(png.size()));
+            answerAll(m_waitingScreens, serial,
+                { 200, QByteArrayLiteral("image/png"), png,
+                    { { QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-store") } } });
+        });
+    QObject::connect(&m_view, &FleetView::screenshotRefused, this,
+        [this](const QString& serial, const QString& why) { answerAll(m_waitingScreens, serial, error(409, why)); });
+    QObject::connect(
+        &m_view, &FleetView::eventsReceived, this, [this](const QString& serial, const QJsonArray& events) {
+            answerAll(m_waitingEvents, serial, jsonResponse(200, { { QStringLiteral("events"), events } }));
+        });
 }
 
-bool FleetWeb::listen(const QHostAddress& address, quint16 port)
-{
-    return m_server.listen(address, port);
-}
+bool FleetWeb::listen(const QHostAddress& address, quint16 port) { return m_server.listen(address, port); }
 
 QJsonObject FleetWeb::unitJson(const QString& serial, const FleetView::Unit& unit, bool details)
 {
@@ -174,8 +169,8 @@ Response FleetWeb::resource(const QString& name) const
             { QByteArrayLiteral("X-Content-Type-Options"), QByteArrayLiteral("nosniff") } } };
 }
 
-void FleetWeb::awaitAnswer(QMultiHash<QString, HttpServer::Ticket>& waiting, const QString& serial,
-    HttpServer::Ticket ticket)
+void FleetWeb::awaitAnswer(
+    QMultiHash<QString, HttpServer::Ticket>& waiting, const QString& serial, HttpServer::Ticket ticket)
 {
     waiting.insert(serial, ticket);
     QTimer::singleShot(kAnswerTimeoutMs, this, [this, &waiting, serial, ticket] {
@@ -202,8 +197,7 @@ QStringList FleetWeb::checkConfigChange(const QJsonObject& change, QString* why)
         return {};
     }
     for (auto group = change.begin(); group != change.end(); ++group) {
-        if (!plain.match(group.key()).hasMatch() || !group.value().isObject()
-            || group.value().toObject().isEmpty()) {
+        if (!plain.match(group.key()).hasMatch() || !group.value().isObject() || group.value().toObject().isEmpty()) {
             *why = QStringLiteral("expected {\"group\": {\"name\": value}}");
             return {};
         }
@@ -249,7 +243,8 @@ Response FleetWeb::configChange(const QString& serial, const HttpServer::Request
     // The keys only: a value may be a PIN or a password.
     qInfo("Fleet web: configuration change for %s from %s: %s", qPrintable(serial), qPrintable(request.peer),
         qPrintable(keys.join(QStringLiteral(", "))));
-    return jsonResponse(202, { { QStringLiteral("sent"), true }, { QStringLiteral("keys"), QJsonArray::fromStringList(keys) } });
+    return jsonResponse(
+        202, { { QStringLiteral("sent"), true }, { QStringLiteral("keys"), QJsonArray::fromStringList(keys) } });
 }
 
 Response FleetWeb::handle(const HttpServer::Request& request, HttpServer::Exchange& exchange)

@@ -41,9 +41,10 @@ private:
     HttpServer::Response unitsResponse() const;
     HttpServer::Response configChange(const QString& serial, const HttpServer::Request& request);
     HttpServer::Response resource(const QString& name) const;
-    void awaitAnswer(QMultiHash<QString, HttpServer::Ticket>& waiting, const QString& serial, HttpServer::Ticket ticket);
-    void answerAll(QMultiHash<QString, HttpServer::Ticket>& waiting, const QString& serial,
-        const HttpServer::Response& response);
+    void awaitAnswer(
+        QMultiHash<QString, HttpServer::Ticket>& waiting, const QString& serial, HttpServer::Ticket ticket);
+    void answerAll(
+        QMultiHash<QString, HttpServer::Ticket>& waiting, const QString& serial, const HttpServer::Response& response);
     void flushChanges();
     QJsonObject summary() const;
 

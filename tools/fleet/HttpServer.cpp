@@ -39,10 +39,7 @@ HttpServer::Ticket HttpServer::Exchange::defer()
     return m_ticket;
 }
 
-void HttpServer::Exchange::stream()
-{
-    m_stream = true;
-}
+void HttpServer::Exchange::stream() { m_stream = true; }
 
 struct HttpCallbacks
 {
@@ -59,8 +56,8 @@ struct HttpCallbacks
         return MHD_YES;
     }
 
-    static MHD_Result onRequest(void* cls, MHD_Connection* connection, const char* url, const char* method,
-        const char*, const char* uploadData, size_t* uploadDataSize, void** context)
+    static MHD_Result onRequest(void* cls, MHD_Connection* connection, const char* url, const char* method, const char*,
+        const char* uploadData, size_t* uploadDataSize, void** context)
     {
         auto* server = static_cast<HttpServer*>(cls);
         auto* pending = static_cast<HttpServer::Pending*>(*context);
@@ -217,15 +214,12 @@ bool HttpServer::listen(const QHostAddress& address, quint16 port)
         return false;
     }
     // The logger goes first, or the library logs the options before it on its own.
-    m_daemon = MHD_start_daemon(flags, port, nullptr, nullptr, &HttpCallbacks::onRequest, this,
-        MHD_OPTION_EXTERNAL_LOGGER, &HttpCallbacks::log, nullptr,
-        MHD_OPTION_SOCK_ADDR, where,
-        MHD_OPTION_CONNECTION_LIMIT, unsigned(kMaxConnections),
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, unsigned(kMaxConnections / 2),
-        MHD_OPTION_CONNECTION_MEMORY_LIMIT, size_t(kConnectionMemoryBytes),
-        MHD_OPTION_CONNECTION_TIMEOUT, unsigned(60),
-        MHD_OPTION_NOTIFY_COMPLETED, &HttpCallbacks::onCompleted, this,
-        MHD_OPTION_END);
+    m_daemon
+        = MHD_start_daemon(flags, port, nullptr, nullptr, &HttpCallbacks::onRequest, this, MHD_OPTION_EXTERNAL_LOGGER,
+            &HttpCallbacks::log, nullptr, MHD_OPTION_SOCK_ADDR, where, MHD_OPTION_CONNECTION_LIMIT,
+            unsigned(kMaxConnections), MHD_OPTION_PER_IP_CONNECTION_LIMIT, unsigned(kMaxConnections / 2),
+            MHD_OPTION_CONNECTION_MEMORY_LIMIT, size_t(kConnectionMemoryBytes), MHD_OPTION_CONNECTION_TIMEOUT,
+            unsigned(60), MHD_OPTION_NOTIFY_COMPLETED, &HttpCallbacks::onCompleted, this, MHD_OPTION_END);
     if (!m_daemon)
         return false;
     const MHD_DaemonInfo* info = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_BIND_PORT);

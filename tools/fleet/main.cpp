@@ -59,7 +59,9 @@ bool quitOnSignals(QCoreApplication& app)
     if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
         return false;
     g_quitPipe = fds[1];
-    struct sigaction action {};
+    struct sigaction action
+    {
+    };
     action.sa_handler = [](int) {
         const char c = 1;
         [[maybe_unused]] const ssize_t n = ::write(g_quitPipe, &c, 1);
@@ -132,8 +134,8 @@ int main(int argc, char* argv[])
     const QCommandLineOption screenshot(QStringLiteral("screenshot"),
         QStringLiteral("Fetch one unit's screen as a PNG file; give the file name after the serial number."),
         QStringLiteral("serial"));
-    const QCommandLineOption events(
-        QStringLiteral("events"), QStringLiteral("Print one unit's recent events, newest first."), QStringLiteral("serial"));
+    const QCommandLineOption events(QStringLiteral("events"),
+        QStringLiteral("Print one unit's recent events, newest first."), QStringLiteral("serial"));
     const QCommandLineOption since(QStringLiteral("since"),
         QStringLiteral("With --events: only events from this time on (ISO 8601)."), QStringLiteral("time"));
     const QCommandLineOption max(QStringLiteral("max"), QStringLiteral("With --events: at most this many (1 to 200)."),
@@ -228,7 +230,8 @@ int main(int argc, char* argv[])
 
     // A service keeps its login out of the process list: in its environment file.
     const QString login = parser.isSet(user) ? parser.value(user) : qEnvironmentVariable("TICORA_FLEET_USER");
-    const QString secret = parser.isSet(password) ? parser.value(password) : qEnvironmentVariable("TICORA_FLEET_PASSWORD");
+    const QString secret
+        = parser.isSet(password) ? parser.value(password) : qEnvironmentVariable("TICORA_FLEET_PASSWORD");
 
     manager::MqttClient mqtt;
     mqtt.setHostname(parser.value(host));

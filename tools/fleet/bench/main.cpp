@@ -25,10 +25,7 @@
 
 namespace {
 
-QString serialOf(int i)
-{
-    return QStringLiteral("B%1").arg(i, 8, 10, QLatin1Char('0'));
-}
+QString serialOf(int i) { return QStringLiteral("B%1").arg(i, 8, 10, QLatin1Char('0')); }
 
 bool waitUntil(const std::function<bool()>& done, int ms)
 {
@@ -53,7 +50,8 @@ double get(quint16 port, const QByteArray& path, QByteArray* body = nullptr)
     QElapsedTimer t;
     t.start();
     s.connectToHost(QStringLiteral("127.0.0.1"), port);
-    QObject::connect(&s, &QTcpSocket::connected, [&] { s.write("GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n"); });
+    QObject::connect(
+        &s, &QTcpSocket::connected, [&] { s.write("GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n"); });
     QObject::connect(&s, &QTcpSocket::readyRead, [&] { all += s.readAll(); });
     bool closed = false;
     QObject::connect(&s, &QTcpSocket::disconnected, [&] { closed = true; });
@@ -103,15 +101,17 @@ Usage usage(qint64 pid)
 
 QByteArray health(int i, int round)
 {
-    const QJsonObject counts { { QStringLiteral("valid"), round * (i % 7) }, { QStringLiteral("alreadyValid"), round % 3 },
-        { QStringLiteral("refused"), round / 4 }, { QStringLiteral("retry"), 0 } };
-    return QJsonDocument(QJsonObject { { QStringLiteral("screen"), QStringLiteral("ScanScreens") },
-                             { QStringLiteral("validatorStatus"), QStringLiteral("online") },
-                             { QStringLiteral("validatorReason"), QString() }, { QStringLiteral("uptimeSec"), 600 + round * 10 },
-                             { QStringLiteral("counts"), counts },
-                             { QStringLiteral("lastValidation"), QStringLiteral("2026-12-09T19:30:00+01:00") },
-                             { QStringLiteral("technician"), false }, { QStringLiteral("eventLogFreeBytes"), 123456789 },
-                             { QStringLiteral("mqttReconnects"), 0 } })
+    const QJsonObject counts { { QStringLiteral("valid"), round * (i % 7) },
+        { QStringLiteral("alreadyValid"), round % 3 }, { QStringLiteral("refused"), round / 4 },
+        { QStringLiteral("retry"), 0 } };
+    return QJsonDocument(
+        QJsonObject { { QStringLiteral("screen"), QStringLiteral("ScanScreens") },
+            { QStringLiteral("validatorStatus"), QStringLiteral("online") },
+            { QStringLiteral("validatorReason"), QString() }, { QStringLiteral("uptimeSec"), 600 + round * 10 },
+            { QStringLiteral("counts"), counts },
+            { QStringLiteral("lastValidation"), QStringLiteral("2026-12-09T19:30:00+01:00") },
+            { QStringLiteral("technician"), false }, { QStringLiteral("eventLogFreeBytes"), 123456789 },
+            { QStringLiteral("mqttReconnects"), 0 } })
         .toJson(QJsonDocument::Indented);
 }
 
@@ -126,8 +126,8 @@ int main(int argc, char* argv[])
         QStringLiteral("port"), QStringLiteral("1883"));
     const QCommandLineOption httpPort(
         QStringLiteral("http-port"), QStringLiteral("ticora-fleet's HTTP port."), QStringLiteral("port"));
-    const QCommandLineOption fleetPid(QStringLiteral("fleet-pid"), QStringLiteral("ticora-fleet's process id."),
-        QStringLiteral("pid"));
+    const QCommandLineOption fleetPid(
+        QStringLiteral("fleet-pid"), QStringLiteral("ticora-fleet's process id."), QStringLiteral("pid"));
     const QCommandLineOption units(
         QStringLiteral("units"), QStringLiteral("Units to play."), QStringLiteral("n"), QStringLiteral("100"));
     const QCommandLineOption seconds(QStringLiteral("seconds"),
@@ -161,7 +161,8 @@ int main(int argc, char* argv[])
     const QByteArray info = QByteArrayLiteral("{\n    \"version\": \"1.0.21\"\n}\n");
     const QByteArray running = QByteArrayLiteral("{\n    \"service\": true,\n    \"technician\": false\n}\n");
     const QByteArray config = QByteArrayLiteral(
-        "{\n    \"gui\": {\n        \"displayOffMin\": 5,\n        \"locale\": \"en_GB\",\n        \"settingsPin\": \"********\"\n    },\n"
+        "{\n    \"gui\": {\n        \"displayOffMin\": 5,\n        \"locale\": \"en_GB\",\n        \"settingsPin\": "
+        "\"********\"\n    },\n"
         "    \"mqtt\": {\n        \"base\": \"vexa/ui\",\n        \"password\": \"********\"\n    }\n}\n");
     for (int i = 0; i < n; ++i) {
         const QString base = QStringLiteral("fleet/%1/").arg(serialOf(i));
@@ -191,14 +192,15 @@ int main(int argc, char* argv[])
 
     // Wait until ticora-fleet knows every unit.
     const QByteArray wanted = "\"" + serialOf(n - 1).toLatin1() + "\"";
-    if (!waitUntil([&] {
-            QElapsedTimer pause;
-            pause.start();
-            waitUntil([&] { return pause.elapsed() >= 250; }, 1000);
-            QByteArray body;
-            get(http, "/metrics", &body);
-            return body.contains("ticora_fleet_units " + QByteArray::number(n) + "\n");
-        },
+    if (!waitUntil(
+            [&] {
+                QElapsedTimer pause;
+                pause.start();
+                waitUntil([&] { return pause.elapsed() >= 250; }, 1000);
+                QByteArray body;
+                get(http, "/metrics", &body);
+                return body.contains("ticora_fleet_units " + QByteArray::number(n) + "\n");
+            },
             300000)) {
         std::fprintf(stderr, "ticora-fleet-bench: ticora-fleet never saw all %d units\n", n);
         return 1;
@@ -228,15 +230,16 @@ int main(int argc, char* argv[])
     QTcpSocket stream;
     QByteArray streamed;
     stream.connectToHost(QStringLiteral("127.0.0.1"), http);
-    QObject::connect(&stream, &QTcpSocket::connected,
-        [&] { stream.write("GET /api/events HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n"); });
+    QObject::connect(
+        &stream, &QTcpSocket::connected, [&] { stream.write("GET /api/events HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n"); });
     QObject::connect(&stream, &QTcpSocket::readyRead, [&] { streamed += stream.readAll(); });
     waitUntil([&] { return streamed.contains("retry:"); }, 20000);
     QVector<double> streamMs;
     for (int k = 0; k < 10; ++k) {
         const QString serial = serialOf((k * 7919) % n);
         const bool stop = k % 2 == 0;
-        const QByteArray needle = "\"serial\":\"" + serial.toLatin1() + "\",\"state\":\"" + (stop ? "stopped" : "running") + "\"";
+        const QByteArray needle
+            = "\"serial\":\"" + serial.toLatin1() + "\",\"state\":\"" + (stop ? "stopped" : "running") + "\"";
         streamed.clear();
         QElapsedTimer t;
         t.start();
@@ -252,8 +255,10 @@ int main(int argc, char* argv[])
             mqtt.publish(running, QStringLiteral("fleet/%1/status").arg(serial), 1, true);
     }
     const Usage end = usage(pid);
-    std::printf("| %d | %.1f %% | %.0f MB (peak %.0f MB) | %.0f ms (%.0f kB) | %.0f ms (%.0f kB) | %.0f ms | %.0f ms (max %.0f) |\n",
+    std::printf("| %d | %.1f %% | %.0f MB (peak %.0f MB) | %.0f ms (%.0f kB) | %.0f ms (%.0f kB) | %.0f ms | %.0f ms "
+                "(max %.0f) |\n",
         n, cpuPercent, end.rssMb, end.peakMb, median(unitsMs), unitsBody.size() / 1024.0, median(metricsMs),
-        metricsBody.size() / 1024.0, median(pageMs), median(streamMs), *std::max_element(streamMs.begin(), streamMs.end()));
+        metricsBody.size() / 1024.0, median(pageMs), median(streamMs),
+        *std::max_element(streamMs.begin(), streamMs.end()));
     return 0;
 }
