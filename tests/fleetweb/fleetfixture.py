@@ -163,47 +163,34 @@ class EventStream:
 
 
 class Responder:
-    """Plays a unit's answers to requests: every message on a request topic is recorded,
-    and the answer set for it (topic, bytes) is published at once."""
+    """Plays a unit's answers: records every message on its request topics and publishes
+    at once the answer set for the topic (answers[topic] = (answer topic, bytes))."""
 
     def __init__(self, port, topics):
         import threading
-        self.port = port
-        self.requests = []  # (topic, payload bytes)
-        self.answers = {}  # request topic -> (answer topic, bytes)
+        self.port, self.requests, self.answers = port, [], {}
         self.process = subprocess.Popen(
             ["mosquitto_sub", "-h", "127.0.0.1", "-p", str(port), "-q", "1", "-F", "%t %x", "-t", "responder/probe"]
             + [a for t in topics for a in ("-t", t)], stdout=subprocess.PIPE, text=True)
-        self.thread = threading.Thread(target=self._run, daemon=True)
-        self.thread.start()
-        # Subscribed once our own probe comes back.
+        threading.Thread(target=self._run, daemon=True).start()
+        # Subscribed once one of our probes comes back.
         def probed():
             publish(port, "responder/probe", "{}", retain=False)
-            return wait_for(lambda: any(t == "responder/probe" for t, _ in self.requests), "the probe", 1)
-        wait_for(lambda: self._quietly(probed), "the responder's subscription", 30)
-
-    @staticmethod
-    def _quietly(check):
-        try:
-            return check()
-        except AssertionError:
-            return None
+            time.sleep(0.2)
+            return self.last("responder/probe")
+        wait_for(probed, "the responder's subscription")
 
     def _run(self):
         for line in self.process.stdout:
             topic, _, hexed = line.rstrip("\n").partition(" ")
-            payload = bytes.fromhex(hexed)
-            self.requests.append((topic, payload))
+            self.requests.append((topic, bytes.fromhex(hexed)))
             if topic in self.answers:
                 answer_topic, data = self.answers[topic]
                 subprocess.run(["mosquitto_pub", "-h", "127.0.0.1", "-p", str(self.port), "-q", "1",
                                 "-t", answer_topic, "-s"], input=data, check=True, timeout=TIMEOUT)
 
     def last(self, topic):
-        for t, payload in reversed(self.requests):
-            if t == topic:
-                return payload
-        return None
+        return next((payload for t, payload in reversed(self.requests) if t == topic), None)
 
     def stop(self):
         self.process.terminate()
