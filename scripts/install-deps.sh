@@ -16,6 +16,7 @@ PACKAGES=(
   xvfb xauth x11-apps xdotool imagemagick zbar-tools librsvg2-bin
   sox dpkg-dev systemd openssl
   clang-14 libfuzzer-14-dev
+  libmicrohttpd-dev python3 prometheus chromium chromium-driver python3-selenium
 )
 
 missing=()

@@ -2,6 +2,8 @@
 #include "TopicRecorder.h"
 
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -51,34 +53,58 @@ private slots:
         QCOMPARE(run(QStringLiteral("dpkg-deb"), { QStringLiteral("-x"), deb, m_root }).first, 0);
     }
 
+    void serviceUnitNamesWhatThePackageHolds_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("paths");
+        QTest::newRow("panel") << QStringLiteral("ticora.service") << 3;
+        QTest::newRow("depot web service") << QStringLiteral("ticora-fleet.service") << 2;
+    }
+
     void serviceUnitNamesWhatThePackageHolds()
     {
+        QFETCH(QString, name);
+        QFETCH(int, paths);
         for (const char* path : { "/opt/vexa/ticora/Valid.wav", "/opt/vexa/ticora/Invalid.wav", "/usr/bin/ticora-sim",
                  "/usr/bin/ticora-fleet", "/usr/share/doc/ticora/examples/ticora-bridge.conf" })
             QVERIFY2(QFile::exists(m_root + QLatin1String(path)), path);
-        QFile unit(m_root + QStringLiteral("/usr/lib/systemd/system/ticora.service"));
+        QFile unit(m_root + QStringLiteral("/usr/lib/systemd/system/") + name);
         QVERIFY(unit.open(QIODevice::ReadOnly));
         QString text = QString::fromUtf8(unit.readAll());
-        const QRegularExpression path(QStringLiteral("(?:ExecStart=|EnvironmentFile=-|install -m 600 )(/\\S+)"));
+        const QRegularExpression path(QStringLiteral("(?:ExecStart=|EnvironmentFile=-?|install -m 600 )(/\S+)"));
         int found = 0;
         for (auto it = path.globalMatch(text); it.hasNext(); ++found) {
             const QString named = it.next().captured(1);
             QVERIFY2(QFile::exists(m_root + named), qPrintable(named));
         }
-        QCOMPARE(found, 3);
+        QCOMPARE(found, paths);
 
         // Checked against this machine's systemd, with the program found in the unpacked root.
         const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
         if (analyze.isEmpty())
             QSKIP("systemd-analyze is not installed");
         text.replace(QStringLiteral("ExecStart=/"), QStringLiteral("ExecStart=") + m_root + QLatin1Char('/'));
-        QFile copy(m_dir.filePath(QStringLiteral("ticora.service")));
+        text.replace(
+            QStringLiteral("EnvironmentFile=/"), QStringLiteral("EnvironmentFile=") + m_root + QLatin1Char('/'));
+        QFile copy(m_dir.filePath(name));
         QVERIFY(copy.open(QIODevice::WriteOnly) && copy.write(text.toUtf8()) > 0);
         copy.close();
         const auto verify = run(analyze, { QStringLiteral("verify"), QStringLiteral("--man=no"), copy.fileName() });
         // Directives it cannot parse are only warned about, with success.
         const QByteArray said = QByteArray(verify.second).replace('\0', "").trimmed();
         QVERIFY2(verify.first == 0 && said.isEmpty(), said.constData());
+    }
+
+    // The depot's web service: its environment file holds the depot login and the page's token.
+    void fleetServiceFilesArePackaged()
+    {
+        QVERIFY(QFile::exists(m_root + QStringLiteral("/usr/share/doc/ticora/examples/prometheus-ticora-fleet.yml")));
+        QFile env(m_root + QStringLiteral("/etc/default/ticora-fleet"));
+        QVERIFY(env.exists());
+        QCOMPARE(env.permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup), QFileDevice::Permissions());
+        QFile dashboard(m_root + QStringLiteral("/usr/share/doc/ticora/examples/grafana-ticora-fleet.json"));
+        QVERIFY(dashboard.open(QIODevice::ReadOnly));
+        QVERIFY(QJsonDocument::fromJson(dashboard.readAll()).object().contains(QStringLiteral("panels")));
     }
 
     void unpackedProgramStartsHeadless()
