@@ -71,7 +71,7 @@ private slots:
         QFile unit(m_root + QStringLiteral("/usr/lib/systemd/system/") + name);
         QVERIFY(unit.open(QIODevice::ReadOnly));
         QString text = QString::fromUtf8(unit.readAll());
-        const QRegularExpression path(QStringLiteral("(?:ExecStart=|EnvironmentFile=-?|install -m 600 )(/\S+)"));
+        const QRegularExpression path(QStringLiteral("(?:ExecStart=|EnvironmentFile=-?|install -m 600 )(/\\S+)"));
         int found = 0;
         for (auto it = path.globalMatch(text); it.hasNext(); ++found) {
             const QString named = it.next().captured(1);
