@@ -70,7 +70,7 @@ Item {
             text: d.now.toLocaleDateString(root.locale, root.dateFormat)
             color: root.textColor
             font.family: Theme.fontFamily
-            font.pixelSize: 20
+            font.pixelSize: Theme.clockDatePixels
             font.letterSpacing: 0.2
             font.weight: Font.Medium
         }
@@ -81,7 +81,7 @@ Item {
             text: d.now.toLocaleTimeString(root.locale, root.timeFormat)
             color: root.textColor
             font.family: Theme.fontFamily
-            font.pixelSize: 42
+            font.pixelSize: Theme.clockTimePixels
             font.letterSpacing: 0.8
             font.bold: true
         }

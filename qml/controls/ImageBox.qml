@@ -9,7 +9,7 @@ Item {
 
     property url icon
     property size iconSize: Qt.size(250, 250)
-    property color iconColor: "#41b987"
+    property color iconColor: Theme.valid
     readonly property bool recoloured: iconColor.a > 0
     // Decoded the first time it is shown, then kept: a screen that is built but
     // never shown holds no picture.

@@ -80,7 +80,7 @@ Item {
             id: timeText
             text: root.time
             font.family: "Roboto"
-            font.pixelSize: 14
+            font.pixelSize: Theme.settingsSmallPixels
             font.weight: Font.Medium
             color: root.light ? Theme.timeLight : "white"
         }
@@ -98,7 +98,7 @@ Item {
         text: root.title
         color: root.textColor
         font.family: "Roboto"
-        font.pixelSize: 18
+        font.pixelSize: Theme.rowTitlePixels
         font.weight: root.expanded ? Font.Bold : Font.Medium
         font.letterSpacing: 0.8
         opacity: root.expanded ? 1.0 : 0.75
@@ -119,7 +119,7 @@ Item {
         text: root.message
         color: root.textColor
         font.family: Theme.fontFamily
-        font.pixelSize: 18
+        font.pixelSize: Theme.rowTitlePixels
         wrapMode: Text.WordWrap
     }
 

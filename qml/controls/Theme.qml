@@ -36,6 +36,9 @@ QtObject {
     readonly property color statusGood: "#4caf50"
     readonly property color statusWarn: "#ffc107"
     readonly property color statusBad: "#f44336"
+    // The login page's PIN box outline, dark and light theme
+    readonly property color pinBorderDark: "black"
+    readonly property color pinBorderLight: "#e2e2e2"
 
     // Fonts
     readonly property string fontFamily: "DejaVu Sans"
@@ -48,6 +51,14 @@ QtObject {
     readonly property int scanButton: 12
     readonly property int busyMessage: 22
     readonly property int versionPixels: 12
+    readonly property int settingsTextPixels: 16  // settings rows, labels and values
+    readonly property int settingsSmallPixels: 14 // settings menu descriptions, notes
+    readonly property int rowTitlePixels: 18      // settings menu row titles
+    readonly property int fieldPoints: 12         // address fields, serial-number hint
+    readonly property int serialPoints: 18        // serial-number page title and field
+    readonly property int pinPoints: 16
+    readonly property int clockDatePixels: 20
+    readonly property int clockTimePixels: 42
 
     // Geometry
     readonly property int headerHeight: 120

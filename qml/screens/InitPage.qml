@@ -39,7 +39,7 @@ Item {
                 height: 60
                 text: "Enter Serial Number"
                 font.family: Theme.fontFamily
-                font.pointSize: 18
+                font.pointSize: Theme.serialPoints
                 font.bold: true
                 horizontalAlignment: Text.AlignHCenter
                 verticalAlignment: Text.AlignVCenter
@@ -54,7 +54,7 @@ Item {
                 placeholderText: "K00000000"
                 horizontalAlignment: TextInput.AlignHCenter
                 font.family: Theme.fontFamily
-                font.pointSize: 18
+                font.pointSize: Theme.serialPoints
                 font.letterSpacing: 2
                 inputMethodHints: Qt.ImhPreferUppercase | Qt.ImhNoPredictiveText
                 onTextChanged: page.inputValid = Logic.isValidSerial(text)
@@ -87,7 +87,7 @@ Item {
                 text: "Must start with 'C' or 'K' followed by 8 digits"
                 color: Theme.hintError
                 font.family: Theme.fontFamily
-                font.pointSize: 12
+                font.pointSize: Theme.fieldPoints
                 wrapMode: Text.WordWrap
                 horizontalAlignment: Text.AlignHCenter
                 verticalAlignment: Text.AlignVCenter

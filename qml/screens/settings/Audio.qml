@@ -3,6 +3,7 @@ import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
 import QtQuick.Layouts 1.15
 import "logic.js" as Logic
+import "../../controls"
 
 // Sound on or off, and its volume.
 Item {
@@ -43,7 +44,7 @@ Item {
                 Label {
                     objectName: "volumePercent"
                     text: Logic.percent(volume.value)
-                    font.pixelSize: 16
+                    font.pixelSize: Theme.settingsTextPixels
                     font.bold: true
                 }
             }

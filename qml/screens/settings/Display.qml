@@ -3,6 +3,7 @@ import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
 import QtQuick.Layouts 1.15
 import "logic.js" as Logic
+import "../../controls"
 
 // Backlight, cursor, theme and the display-off delay. The board reports its
 // sensor and backlight every second while this page exists.
@@ -45,7 +46,7 @@ Item {
                 objectName: "brightnessPercent"
                 Layout.alignment: Qt.AlignRight
                 text: Logic.percent(brightness.value)
-                font.pixelSize: 16
+                font.pixelSize: Theme.settingsTextPixels
                 font.bold: true
             }
             Slider {
@@ -67,7 +68,7 @@ Item {
                 objectName: "ambientLight"
                 Layout.alignment: Qt.AlignRight
                 text: board.ambientLightSensor
-                font.pixelSize: 16
+                font.pixelSize: Theme.settingsTextPixels
                 font.bold: true
             }
 

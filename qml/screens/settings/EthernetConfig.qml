@@ -80,7 +80,7 @@ Item {
 
         Label {
             text: "Ethernet Configuration"
-            font.pointSize: 12
+            font.pointSize: Theme.fieldPoints
             color: Material.accent
         }
 
@@ -91,7 +91,7 @@ Item {
             Label {
                 Layout.preferredWidth: page.labelWidth
                 text: "Mode"
-                font.pixelSize: 16
+                font.pixelSize: Theme.settingsTextPixels
             }
             ComboBox {
                 objectName: "modeChoice"
@@ -120,7 +120,7 @@ Item {
                 Label {
                     Layout.preferredWidth: page.labelWidth
                     text: modelData.label
-                    font.pixelSize: 16
+                    font.pixelSize: Theme.settingsTextPixels
                     opacity: page.manual ? 1 : 0.5
                 }
                 TextField {

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import "../../controls"
 
 // A form label that explains itself in a tool tip while hovered or held.
 Label {
@@ -7,7 +8,7 @@ Label {
 
     property string hint: ""
 
-    font.pixelSize: 16
+    font.pixelSize: Theme.settingsTextPixels
     MouseArea {
         id: area
         anchors.fill: parent

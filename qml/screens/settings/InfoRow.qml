@@ -2,6 +2,7 @@ import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
 import QtQuick.Layouts 1.15
+import "../../controls"
 
 // A label at the left and its value right-aligned.
 RowLayout {
@@ -14,7 +15,7 @@ RowLayout {
 
     Label {
         text: parent.label
-        font.pixelSize: 16
+        font.pixelSize: Theme.settingsTextPixels
         opacity: 0.8
     }
     Label {
@@ -22,7 +23,7 @@ RowLayout {
         Layout.fillWidth: true
         text: parent.value
         color: parent.valueColor
-        font.pixelSize: 16
+        font.pixelSize: Theme.settingsTextPixels
         horizontalAlignment: Text.AlignRight
         elide: Text.ElideLeft
     }

@@ -38,7 +38,7 @@ Item {
             height: 70
             color: page.dark ? "black" : "white"
             border.width: 1
-            border.color: page.dark ? "black" : "#e2e2e2"
+            border.color: page.dark ? Theme.pinBorderDark : Theme.pinBorderLight
 
             Image {
                 id: lock
@@ -60,7 +60,7 @@ Item {
                 text: page.pin === "" ? manager.dynTr + qsTr("Pin") : page.pin
                 color: page.pin === "" ? Theme.placeholder : Material.foreground
                 font.family: "Arial"
-                font.pointSize: 16
+                font.pointSize: Theme.pinPoints
                 font.letterSpacing: 1.2
             }
         }

@@ -43,7 +43,7 @@ Item {
 
                 Label {
                     text: manager.dynTr + qsTr("Primary Connection")
-                    font.pointSize: 12
+                    font.pointSize: Theme.fieldPoints
                     color: Material.accent
                     Layout.bottomMargin: 8
                 }
@@ -81,7 +81,7 @@ Item {
 
                 Label {
                     text: "Connection State"
-                    font.pointSize: 12
+                    font.pointSize: Theme.fieldPoints
                     color: Material.accent
                     Layout.bottomMargin: 8
                 }

@@ -62,7 +62,7 @@ Item {
                     Layout.fillWidth: true
                     horizontalAlignment: Text.AlignRight
                     text: manager.dynTr + Qt.locale().nativeLanguageName
-                    font.pixelSize: 16
+                    font.pixelSize: Theme.settingsTextPixels
                     font.bold: true
                 }
                 RoundFlag {
@@ -77,7 +77,7 @@ Item {
                 Layout.fillWidth: true
                 horizontalAlignment: Text.AlignRight
                 text: Number(0.99).toLocaleCurrencyString(page.pageLocale)
-                font.pixelSize: 16
+                font.pixelSize: Theme.settingsTextPixels
                 font.bold: true
             }
 
@@ -86,7 +86,7 @@ Item {
                 Layout.fillWidth: true
                 horizontalAlignment: Text.AlignRight
                 text: page.now.toLocaleString(page.pageLocale, "d MMM yy, hh:mm:ss t")
-                font.pixelSize: 16
+                font.pixelSize: Theme.settingsTextPixels
                 font.bold: true
             }
 

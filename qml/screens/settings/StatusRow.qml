@@ -20,7 +20,7 @@ Item {
         anchors.verticalCenter: parent.verticalCenter
         width: parent.width / 2
         text: row.title
-        font.pixelSize: 16
+        font.pixelSize: Theme.settingsTextPixels
         opacity: 0.8
         elide: Text.ElideRight
     }
@@ -30,7 +30,7 @@ Item {
         anchors.verticalCenter: parent.verticalCenter
         width: parent.width / 2
         text: row.value
-        font.pixelSize: 16
+        font.pixelSize: Theme.settingsTextPixels
         horizontalAlignment: Text.AlignRight
         elide: Text.ElideLeft
         color: {

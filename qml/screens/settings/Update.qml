@@ -41,7 +41,7 @@ Item {
         Label {
             Layout.topMargin: 12
             text: manager.dynTr + qsTr("Progress")
-            font.pixelSize: 16
+            font.pixelSize: Theme.settingsTextPixels
             opacity: 0.8
         }
         ProgressBar {
@@ -55,7 +55,7 @@ Item {
             objectName: "updateProgressMessage"
             Layout.fillWidth: true
             text: page.update.progressMessage
-            font.pixelSize: 14
+            font.pixelSize: Theme.settingsSmallPixels
             opacity: 0.8
             wrapMode: Text.WordWrap
         }
