@@ -1,8 +1,12 @@
 #pragma once
 
+#include "SdCardProbe.h"
+#include "SerialLoopback.h"
+#include "TestReport.h"
+#include "UsbProbe.h"
+
 #include <QDateTime>
 #include <QObject>
-#include <QSerialPortInfo>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -54,12 +58,7 @@ class Diagnostics : public QObject
     Q_PROPERTY(int serialFlowCtrl READ serialFlowCtrl WRITE setSerialFlowCtrl NOTIFY serialFlowCtrlChanged)
 
 public:
-    struct UsbDevice
-    {
-        QString name;
-        QString id;
-        QString path;
-    };
+    using UsbDevice = UsbProbe::Device;
 
     // Where the checks look and the report goes. The device uses the defaults; a
     // development machine or a test points them elsewhere.
@@ -176,11 +175,6 @@ private slots:
 
 private:
     void updateSerialPorts();
-    QString testSerialPort();
-    QSerialPortInfo serialPortInfo(const QString& portName) const;
-    QString testUsb(const UsbDevice& device) const;
-    QString testSdCard() const;
-    QString readFile(const QString& path) const;
     void setResult(QString Diagnostics::*field, const QString& value, void (Diagnostics::*signal)());
 
     QString m_usbHub;
@@ -208,6 +202,10 @@ private:
     manager::Network& m_network;
     manager::Validator& m_validator;
     Paths m_paths;
+    UsbProbe m_usbProbe;
+    SdCardProbe m_sdCardProbe;
+    SerialLoopback m_serialLoopback;
+    TestReport m_report;
     std::function<QDateTime()> m_now;
     // The moment of the last saved report, so its QR summary carries the same date.
     QDateTime m_reportTime;
