@@ -3,6 +3,7 @@
 #include "Board.h"
 #include "DiagnosticsLog.h"
 #include "Ethernet.h"
+#include "GUIManager.h"
 #include "Network.h"
 #include "QrCodeGenerator.h"
 #include "SAM.h"
@@ -63,6 +64,7 @@ Diagnostics::Diagnostics(const QString& deviceId, manager::Board& board, manager
     , m_sdCardProbe(paths.sdCard)
     , m_serialLoopback(paths.virtualPort)
     , m_report(*this, deviceId, board, validator)
+    , m_session(new SelfTestSession(*this, board, validator, qobject_cast<const GUIManager*>(parent), this))
     , m_now(&QDateTime::currentDateTime)
 {
     connect(m_timer, &QTimer::timeout, this, &Diagnostics::check);

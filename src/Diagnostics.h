@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SdCardProbe.h"
+#include "SelfTestSession.h"
 #include "SerialLoopback.h"
 #include "TestReport.h"
 #include "UsbProbe.h"
@@ -56,6 +57,8 @@ class Diagnostics : public QObject
     Q_PROPERTY(QStringList serialPorts READ serialPorts NOTIFY serialPortsChanged)
     Q_PROPERTY(QString serialPort READ serialPort WRITE setSerialPort NOTIFY serialPortChanged)
     Q_PROPERTY(int serialFlowCtrl READ serialFlowCtrl WRITE setSerialFlowCtrl NOTIFY serialFlowCtrlChanged)
+    // The page's visit: what its checks switched on, and the technician's answers.
+    Q_PROPERTY(SelfTestSession* session READ session CONSTANT)
 
 public:
     using UsbDevice = UsbProbe::Device;
@@ -109,6 +112,7 @@ public:
     QStringList serialPorts() const { return m_serialPorts; }
     QString serialPort() const { return m_serialPort; }
     int serialFlowCtrl() const { return m_serialFlowCtrl; }
+    SelfTestSession* session() const { return m_session; }
 
     void setBuzzer(const QString& value);
     void setLeds(const QString& value);
@@ -206,6 +210,7 @@ private:
     SdCardProbe m_sdCardProbe;
     SerialLoopback m_serialLoopback;
     TestReport m_report;
+    SelfTestSession* m_session;
     std::function<QDateTime()> m_now;
     // The moment of the last saved report, so its QR summary carries the same date.
     QDateTime m_reportTime;
