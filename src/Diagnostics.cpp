@@ -1,46 +1,21 @@
 #include "Diagnostics.h"
 
 #include "Board.h"
+#include "DiagnosticsLog.h"
 #include "Ethernet.h"
+#include "GUIManager.h"
 #include "Network.h"
 #include "QrCodeGenerator.h"
 #include "SAM.h"
 #include "Validator.h"
 
-#include <QCoreApplication>
-#include <QDebug>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QSerialPort>
-
-#define DIAG_LOG(level) level().noquote().nospace() << "[Diagnostics] "
 
 namespace {
 
 const QString kOk = QStringLiteral("OK");
 const QString kError = QStringLiteral("ERROR");
 const QString kMissing = QStringLiteral("MISSING");
-const QString kNone = QStringLiteral("NONE");
-const QString kPreferredPort = QStringLiteral("ttyUSB0");
-
-// The loop-back test blocks the event loop; these bound how long.
-constexpr int kWriteTimeoutMs = 50;
-constexpr int kReadWindowMs = 50;
-
-constexpr int kLabelWidth = 18;
-constexpr int kValueWidth = 35;
-
-QString ruler() { return QString(kLabelWidth + kValueWidth, QLatin1Char('-')); }
-
-QString reportLine(const char* label, const QString& value)
-{
-    return (QLatin1Char(' ') + QLatin1String(label)).leftJustified(kLabelWidth)
-        + value.rightJustified(kValueWidth, QLatin1Char(' '), false);
-}
-
 QString okOrError(bool ok) { return ok ? kOk : kError; }
 
 } // namespace
@@ -85,6 +60,11 @@ Diagnostics::Diagnostics(const QString& deviceId, manager::Board& board, manager
     , m_network(network)
     , m_validator(validator)
     , m_paths(paths)
+    , m_usbProbe(paths.usbDevices)
+    , m_sdCardProbe(paths.sdCard)
+    , m_serialLoopback(paths.virtualPort)
+    , m_report(*this, deviceId, board, validator)
+    , m_session(new SelfTestSession(*this, board, validator, qobject_cast<const GUIManager*>(parent), this))
     , m_now(&QDateTime::currentDateTime)
 {
     connect(m_timer, &QTimer::timeout, this, &Diagnostics::check);
@@ -233,112 +213,27 @@ void Diagnostics::check()
         { &Diagnostics::m_touch, &Diagnostics::touchChanged },
     };
     for (int i = 0; i < m_usbDevices.size(); ++i)
-        setResult(usbResults[i].first, testUsb(m_usbDevices[i]), usbResults[i].second);
-    setResult(&Diagnostics::m_sdCard, testSdCard(), &Diagnostics::sdCardChanged);
-    setResult(&Diagnostics::m_serialPortTest, testSerialPort(), &Diagnostics::serialPortTestChanged);
+        setResult(usbResults[i].first, m_usbProbe.test(m_usbDevices[i]), usbResults[i].second);
+    setResult(&Diagnostics::m_sdCard, m_sdCardProbe.test(), &Diagnostics::sdCardChanged);
+    setResult(&Diagnostics::m_serialPortTest, m_serialLoopback.test(m_serialPort, m_serialFlowCtrl),
+        &Diagnostics::serialPortTestChanged);
     updateSerialPorts();
-}
-
-QString Diagnostics::readFile(const QString& path) const
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        DIAG_LOG(qCritical) << "ERROR: Failed to open fle : " << path;
-        return QString();
-    }
-    QByteArray data = file.readAll();
-    const int nul = data.indexOf('\0');
-    if (nul >= 0)
-        data.truncate(nul);
-    return QString::fromUtf8(data).trimmed();
-}
-
-QString Diagnostics::testUsb(const UsbDevice& device) const
-{
-    const QString dir = m_paths.usbDevices + QLatin1Char('/') + device.path;
-    if (!QFileInfo(dir).isDir())
-        return kMissing;
-    const QString vendor = readFile(dir + QLatin1String("/idVendor"));
-    const QString product = readFile(dir + QLatin1String("/idProduct"));
-    const QString productName = readFile(dir + QLatin1String("/product"));
-    const QString found = vendor + QLatin1Char(':') + product;
-    DIAG_LOG(qDebug) << "name=" << device.name << " deviceId=" << found << " expected=" << device.id
-                     << " product=" << productName;
-    if (device.id == QLatin1String("any") || device.id == QLatin1String("*"))
-        return kOk;
-    return okOrError(found.contains(device.id));
-}
-
-QString Diagnostics::testSdCard() const { return QFileInfo::exists(m_paths.sdCard) ? kOk : kMissing; }
-
-QSerialPortInfo Diagnostics::serialPortInfo(const QString& portName) const
-{
-    const auto ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo& info : ports)
-        if (info.portName() == portName)
-            return info;
-    return QSerialPortInfo();
 }
 
 QString Diagnostics::serialPortDescr(const QString& portName) const
 {
-    const QSerialPortInfo info = serialPortInfo(portName);
+    const QSerialPortInfo info = SerialLoopback::portInfo(portName);
     return info.isNull() ? QString() : info.description();
-}
-
-QString Diagnostics::testSerialPort()
-{
-    if (m_serialPort.isEmpty() || m_serialPort == kNone)
-        return kMissing;
-
-    QSerialPort port;
-    const QSerialPortInfo info = serialPortInfo(m_serialPort);
-    if (info.isNull())
-        port.setPortName(m_serialPort);
-    else
-        port.setPort(info);
-    port.setDataBits(QSerialPort::Data8);
-    port.setStopBits(QSerialPort::OneStop);
-    port.setBaudRate(QSerialPort::Baud9600);
-    port.setParity(QSerialPort::NoParity);
-    port.setFlowControl(static_cast<QSerialPort::FlowControl>(m_serialFlowCtrl));
-    if (!port.open(QIODevice::ReadWrite))
-        return QStringLiteral("ERROR (Could not open)");
-
-    if (port.write("A", 1) != 1)
-        return QStringLiteral("ERROR (Could not write)");
-    if (!port.waitForBytesWritten(kWriteTimeoutMs))
-        return QStringLiteral("ERROR (Write timeout)");
-
-    QElapsedTimer window;
-    window.start();
-    for (;;) {
-        if (port.bytesAvailable() > 0 && port.readAll().contains('A'))
-            return kOk;
-        const qint64 left = kReadWindowMs - window.elapsed();
-        if (left <= 0)
-            return kError;
-        port.waitForReadyRead(int(left));
-    }
 }
 
 QString Diagnostics::autoSelectedPort(const QString& current, const QStringList& ports)
 {
-    if (!ports.contains(kPreferredPort))
-        return current;
-    if (current.isEmpty() || current == kNone || !ports.contains(current))
-        return kPreferredPort;
-    return current;
+    return SerialLoopback::autoSelectedPort(current, ports);
 }
 
 void Diagnostics::updateSerialPorts()
 {
-    QStringList ports { kNone };
-    const auto available = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo& info : available)
-        ports << info.portName();
-    if (QFileInfo::exists(m_paths.virtualPort))
-        ports << m_paths.virtualPort;
+    const QStringList ports = m_serialLoopback.ports();
     if (ports != m_serialPorts) {
         m_serialPorts = ports;
         emit serialPortsChanged();
@@ -346,123 +241,20 @@ void Diagnostics::updateSerialPorts()
     setSerialPort(autoSelectedPort(m_serialPort, m_serialPorts));
 }
 
-QString Diagnostics::reportText(const QDateTime& when) const
-{
-    const ValidatorRfid* rfid = m_validator.rfid();
-    const SAM* firstSam = rfid->sam();
-    const QStringList lines {
-        ruler(),
-        QStringLiteral(" DEVICE TEST REPORT"),
-        ruler(),
-        reportLine("Device UID", m_deviceId),
-        reportLine("Date", when.toString(QStringLiteral("yyyy-MM-dd hh:mm"))),
-        reportLine("SAM", firstSam ? firstSam->uid() : QStringLiteral("SAM not present")),
-        reportLine("Barcode Firmware", m_validator.barcode()->firmware()),
-        reportLine("RFID Firmware", rfid->firmware()),
-        reportLine("Board Firmware", m_board.info().value(QStringLiteral("firmware")).toString()),
-        reportLine("App Version", QCoreApplication::applicationVersion()),
-        reportLine("Bundle Version", QStringLiteral("<null>")),
-        reportLine("Image Version", QStringLiteral("<null>")),
-        ruler(),
-        reportLine("RTC", rtc()),
-        reportLine("Ethernet", ethernet()),
-        reportLine("USB Hub", usbHub()),
-        reportLine("USB Host", usbHost()),
-        reportLine("FTDI", ftdi()),
-        reportLine("mPCIe #1", mPCIe1()),
-        reportLine("Touch", touch()),
-        reportLine("SD Card", sdCard()),
-        reportLine("Ignition", ignition()),
-        reportLine("Temperature", temperature()),
-        reportLine("Voltage", voltage()),
-        reportLine("RFID", rfidUsb()),
-        reportLine("Barcode", barcodeUsb()),
-        reportLine("SAM", sam()),
-        reportLine("Buzzer", buzzer()),
-        reportLine("Front LEDs", leds()),
-        reportLine("Barcode Scan", barcodeScan()),
-        reportLine("Card Scan", cardScan()),
-        reportLine("RFID Manager", rfidService()),
-        reportLine("Barocde Manager", barcodeService()),
-        reportLine("Board Manager", boardService()),
-        reportLine("Light Sensor", lightSensor()),
-        reportLine("Display RGB Test", rgbTest()),
-        ruler(),
-    };
-    return lines.join(QLatin1Char('\n'));
-}
+QString Diagnostics::reportText(const QDateTime& when) const { return m_report.text(when); }
 
-QString Diagnostics::summary(const QDateTime& when) const
-{
-    const SAM* firstSam = m_validator.rfid()->sam();
-    const QStringList fields {
-        m_deviceId,
-        when.toString(QStringLiteral("yyyy-MM-dd hh:mm")),
-        firstSam ? firstSam->uid() : QStringLiteral("SAM not present"),
-        m_validator.barcode()->firmware(),
-        m_validator.rfid()->firmware(),
-        m_board.info().value(QStringLiteral("firmware")).toString(),
-        QCoreApplication::applicationVersion(),
-        QString(),
-        QString(),
-        rtc(),
-        ethernet(),
-        usbHub(),
-        mPCIe1(),
-        rfidUsb(),
-        barcodeUsb(),
-        ftdi(),
-        usbHost(),
-        touch(),
-        sdCard(),
-        buzzer(),
-        leds(),
-        ignition(),
-        temperature(),
-        voltage(),
-        sam(),
-        speaker(),
-        barcodeScan(),
-        cardScan(),
-        rfidService(),
-        barcodeService(),
-        boardService(),
-        lightSensor(),
-        rgbTest(),
-        poleId(),
-        serialPortTest(),
-    };
-    return fields.join(QLatin1Char(';'));
-}
+QString Diagnostics::summary(const QDateTime& when) const { return m_report.summary(when); }
 
 void Diagnostics::saveReport()
 {
     const QDateTime now = m_now();
-    const QString report = reportText(now);
-    const QString fileName = m_paths.reportDir + QLatin1String("/TestReport_")
-        + now.toString(QStringLiteral("yyyyMMdd_hhmm")) + QLatin1String(".txt");
-    DIAG_LOG(qInfo) << "\n" << report;
-    DIAG_LOG(qInfo) << "Saving Diagnostics report to : " << fileName;
-
-    // Written beside its final name and renamed into place, so a power cut leaves the
-    // old report or the new one, never half of one.
-    QSaveFile file(fileName);
-    const QByteArray bytes = report.toUtf8();
-    bool saved = file.open(QIODevice::WriteOnly | QIODevice::Text);
-    if (saved && file.write(bytes) != bytes.size()) {
-        saved = false;
-        file.cancelWriting();
-    }
-    if (saved)
-        saved = file.commit();
-    if (!saved) {
-        const QString error = file.errorString();
-        DIAG_LOG(qCritical) << "ERROR: Could not save file : " << error;
-        emit saveReportFinished(false, QStringLiteral("Could not save Test Report\nERROR: ") + error);
+    const TestReport::Saved saved = m_report.save(m_paths.reportDir, now);
+    if (!saved.ok) {
+        emit saveReportFinished(false, QStringLiteral("Could not save Test Report\nERROR: ") + saved.error);
         return;
     }
     m_reportTime = now;
-    emit saveReportFinished(true, QStringLiteral("Test report saved successfully:\n") + fileName);
+    emit saveReportFinished(true, QStringLiteral("Test report saved successfully:\n") + saved.fileName);
 }
 
 QString Diagnostics::generateQr() const

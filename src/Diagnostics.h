@@ -1,8 +1,13 @@
 #pragma once
 
+#include "SdCardProbe.h"
+#include "SelfTestSession.h"
+#include "SerialLoopback.h"
+#include "TestReport.h"
+#include "UsbProbe.h"
+
 #include <QDateTime>
 #include <QObject>
-#include <QSerialPortInfo>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -52,14 +57,11 @@ class Diagnostics : public QObject
     Q_PROPERTY(QStringList serialPorts READ serialPorts NOTIFY serialPortsChanged)
     Q_PROPERTY(QString serialPort READ serialPort WRITE setSerialPort NOTIFY serialPortChanged)
     Q_PROPERTY(int serialFlowCtrl READ serialFlowCtrl WRITE setSerialFlowCtrl NOTIFY serialFlowCtrlChanged)
+    // The page's visit: what its checks switched on, and the technician's answers.
+    Q_PROPERTY(SelfTestSession* session READ session CONSTANT)
 
 public:
-    struct UsbDevice
-    {
-        QString name;
-        QString id;
-        QString path;
-    };
+    using UsbDevice = UsbProbe::Device;
 
     // Where the checks look and the report goes. The device uses the defaults; a
     // development machine or a test points them elsewhere.
@@ -110,6 +112,7 @@ public:
     QStringList serialPorts() const { return m_serialPorts; }
     QString serialPort() const { return m_serialPort; }
     int serialFlowCtrl() const { return m_serialFlowCtrl; }
+    SelfTestSession* session() const { return m_session; }
 
     void setBuzzer(const QString& value);
     void setLeds(const QString& value);
@@ -176,11 +179,6 @@ private slots:
 
 private:
     void updateSerialPorts();
-    QString testSerialPort();
-    QSerialPortInfo serialPortInfo(const QString& portName) const;
-    QString testUsb(const UsbDevice& device) const;
-    QString testSdCard() const;
-    QString readFile(const QString& path) const;
     void setResult(QString Diagnostics::*field, const QString& value, void (Diagnostics::*signal)());
 
     QString m_usbHub;
@@ -208,6 +206,11 @@ private:
     manager::Network& m_network;
     manager::Validator& m_validator;
     Paths m_paths;
+    UsbProbe m_usbProbe;
+    SdCardProbe m_sdCardProbe;
+    SerialLoopback m_serialLoopback;
+    TestReport m_report;
+    SelfTestSession* m_session;
     std::function<QDateTime()> m_now;
     // The moment of the last saved report, so its QR summary carries the same date.
     QDateTime m_reportTime;

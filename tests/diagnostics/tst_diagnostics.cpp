@@ -174,6 +174,43 @@ private slots:
         QCOMPARE(Diagnostics::autoSelectedPort("NONE", { "NONE", "ttyS0" }), QStringLiteral("NONE"));
     }
 
+    // A visit switches each thing a check started off once, whether the check is answered
+    // or the visit ends first; answers and scans count only while it lasts.
+    void sessionUndoesWhatItsChecksStarted()
+    {
+        Rig r;
+        SelfTestSession* s = r.diag.session();
+        const QString ledOff = QStringLiteral("vexa/board/led/off/request/1");
+        LogCapture log;
+        s->begin();
+        QVERIFY(s->active());
+        QVERIFY(r.diag.findChild<QTimer*>()->isActive());
+
+        s->startLeds();
+        s->stopLeds();
+        s->stopLeds();
+        QCOMPARE(r.m.transport->payloadsOn(ledOff).size(), 1);
+        s->answer(QStringLiteral("leds"), false);
+        s->answer(QStringLiteral("rgbTest"), true);
+        QCOMPARE((QStringList { r.diag.leds(), r.diag.rgbTest() }), (QStringList { ERROR, OK }));
+        s->answer(QStringLiteral("poleId"), true);
+        QVERIFY(log.has(QtWarningMsg, "[Diagnostics] WARN: Ignoring answer to unknown check : poleId"));
+        emit r.validator.cardDetected(QStringLiteral("04A1"), QStringLiteral("Mifare"));
+        QCOMPARE(r.diag.cardScan(), OK);
+
+        s->startLeds();
+        s->startLightSensor();
+        s->end();
+        s->end();
+        QVERIFY(!s->active());
+        QVERIFY(!r.diag.findChild<QTimer*>()->isActive());
+        QCOMPARE(r.m.transport->payloadsOn(ledOff).size(), 2);
+        QCOMPARE(log.texts().count(QStringLiteral("[Board] Monitor stopped")), 1);
+        r.diag.setCardScan(QString());
+        emit r.validator.cardDetected(QStringLiteral("04A1"), QStringLiteral("Mifare"));
+        QCOMPARE(r.diag.cardScan(), QString());
+    }
+
     // The manager builds it before reading the device id, so it must follow the id.
     void onTheGuiManager()
     {

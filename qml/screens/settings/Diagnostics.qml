@@ -13,15 +13,9 @@ Item {
     objectName: "diagnosticsPage"
 
     readonly property var diagnostics: manager.diagnostics
+    // Owns what the open checks switch on and undoes it when the visit ends.
+    readonly property var session: diagnostics.session
     readonly property var stackView: page.StackView.view
-
-    // What the open checks have switched on, so that ending a check (answered,
-    // or abandoned when the page goes away) switches each off exactly once.
-    property bool ledsFlashing: false
-    property bool monitoring: false
-    property bool rfidEnabled: false
-    property bool barcodeEnabled: false
-    property bool abandoned: false
 
     // Grid order; labels are translated where they are shown.
     readonly property var checks: [
@@ -59,61 +53,6 @@ Item {
         }
     }
 
-    function answer(result, yes) {
-        diagnostics[result] = Logic.answer(yes)
-    }
-
-    function startLeds() {
-        ledsFlashing = true
-        board.setLedTestPattern()
-    }
-    function stopLeds() {
-        if (!ledsFlashing)
-            return
-        ledsFlashing = false
-        board.setLedOff()
-    }
-
-    function startMonitoring() {
-        monitoring = true
-        board.monitor(2000)
-    }
-    function stopMonitoring() {
-        if (!monitoring)
-            return
-        monitoring = false
-        board.monitor(0)
-    }
-
-    // Once the settings screen is gone the idle rule has already put the readers
-    // where the passenger screens want them; switching one off now would leave
-    // the passenger with a dead reader.
-    function technicianOwnsReaders() {
-        return manager.screen === "Settings"
-    }
-    function startRfid() {
-        rfidEnabled = true
-        validatorManager.enableRfid()
-    }
-    function stopRfid() {
-        if (!rfidEnabled)
-            return
-        rfidEnabled = false
-        if (technicianOwnsReaders())
-            validatorManager.disableRfid()
-    }
-    function startBarcode() {
-        barcodeEnabled = true
-        validatorManager.enableBarcode()
-    }
-    function stopBarcode() {
-        if (!barcodeEnabled)
-            return
-        barcodeEnabled = false
-        if (technicianOwnsReaders())
-            validatorManager.disableBarcode()
-    }
-
     function startColourTest() {
         if (stackView)
             stackView.push(colourTest)
@@ -121,35 +60,27 @@ Item {
     function endColourTest() {
         if (stackView)
             stackView.pop()
-        if (!abandoned)
+        if (session.active)
             rgbDialog.open()
     }
 
-    // The page goes away in the middle of a check (back button, log-out, session
-    // expiry, ignition off): nothing it started may keep running.
-    function abandon() {
-        if (abandoned)
-            return
-        abandoned = true
-        stopLeds()
-        stopMonitoring()
-        stopRfid()
-        stopBarcode()
+    // The visit ended in the middle of a check (back button, log-out, session expiry,
+    // ignition off): no pop-up of it may stay open.
+    function closePopups() {
         var popups = [buzzerDialog, ledsDialog, speakerDialog, sensorDialog, rgbDialog,
                       cardPopup, barcodePopup, serialPopup, reportPopup]
         for (var i = 0; i < popups.length; ++i)
             popups[i].close()
-        diagnostics.stop()
     }
 
-    Component.onCompleted: diagnostics.start()
-    Component.onDestruction: abandon()
+    Component.onCompleted: session.begin()
+    Component.onDestruction: session.end()
 
     Connections {
-        target: manager
-        function onScreenChanged() {
-            if (manager.screen !== "Settings")
-                page.abandon()
+        target: page.session
+        function onActiveChanged() {
+            if (!page.session.active)
+                page.closePopups()
         }
     }
 
@@ -157,13 +88,11 @@ Item {
         target: validatorManager
         function onCardDetected(uid, type) {
             cardPopup.text = Logic.cardDetectedText(uid, type)
-            page.diagnostics.cardScan = "OK"
         }
         function onCardRemoved() {
             cardPopup.text = Logic.tapCardText
         }
         function onTicketValidated() {
-            page.diagnostics.barcodeScan = "OK"
             barcodePopup.close()
         }
     }
@@ -307,8 +236,8 @@ Item {
         retranslate: manager.dynTr
         text: "Can you hear the buzzer?"
         onOpened: board.playBuzzer(100, 200, 3)
-        onButtonYesPressed: page.answer("buzzer", true)
-        onButtonNoPressed: page.answer("buzzer", false)
+        onButtonYesPressed: page.session.answer("buzzer", true)
+        onButtonNoPressed: page.session.answer("buzzer", false)
     }
 
     CustomPopup {
@@ -317,10 +246,10 @@ Item {
         isDialog: true
         retranslate: manager.dynTr
         text: "Can you see the LEDs flashing?"
-        onOpened: page.startLeds()
-        onClosed: page.stopLeds()
-        onButtonYesPressed: page.answer("leds", true)
-        onButtonNoPressed: page.answer("leds", false)
+        onOpened: page.session.startLeds()
+        onClosed: page.session.stopLeds()
+        onButtonYesPressed: page.session.answer("leds", true)
+        onButtonNoPressed: page.session.answer("leds", false)
     }
 
     CustomPopup {
@@ -330,8 +259,8 @@ Item {
         retranslate: manager.dynTr
         text: "Can you hear the internal speaker?"
         onOpened: inspector.audioPlay("/opt/vexa/ticora/Valid.wav")
-        onButtonYesPressed: page.answer("speaker", true)
-        onButtonNoPressed: page.answer("speaker", false)
+        onButtonYesPressed: page.session.answer("speaker", true)
+        onButtonNoPressed: page.session.answer("speaker", false)
     }
 
     CustomPopup {
@@ -341,10 +270,10 @@ Item {
         retranslate: manager.dynTr
         windowHeight: 240
         text: Logic.sensorText(board.displayBrightness, board.ambientLightSensor)
-        onOpened: page.startMonitoring()
-        onClosed: page.stopMonitoring()
-        onButtonYesPressed: page.answer("lightSensor", true)
-        onButtonNoPressed: page.answer("lightSensor", false)
+        onOpened: page.session.startLightSensor()
+        onClosed: page.session.stopLightSensor()
+        onButtonYesPressed: page.session.answer("lightSensor", true)
+        onButtonNoPressed: page.session.answer("lightSensor", false)
     }
 
     CustomPopup {
@@ -353,8 +282,8 @@ Item {
         isDialog: true
         retranslate: manager.dynTr
         text: "Was the RGB test successful?"
-        onButtonYesPressed: page.answer("rgbTest", true)
-        onButtonNoPressed: page.answer("rgbTest", false)
+        onButtonYesPressed: page.session.answer("rgbTest", true)
+        onButtonNoPressed: page.session.answer("rgbTest", false)
     }
 
     CustomPopup {
@@ -363,8 +292,8 @@ Item {
         retranslate: manager.dynTr
         text: Logic.tapCardText
         onAboutToShow: text = Logic.tapCardText
-        onOpened: page.startRfid()
-        onClosed: page.stopRfid()
+        onOpened: page.session.startCardReader()
+        onClosed: page.session.stopCardReader()
     }
 
     CustomPopup {
@@ -372,8 +301,8 @@ Item {
         objectName: "barcodePopup"
         retranslate: manager.dynTr
         text: Logic.scanBarcodeText
-        onOpened: page.startBarcode()
-        onClosed: page.stopBarcode()
+        onOpened: page.session.startBarcodeReader()
+        onClosed: page.session.stopBarcodeReader()
     }
 
     // The saved report's name, or why it could not be saved; after a successful
@@ -389,7 +318,7 @@ Item {
         imageSize: Qt.size(Theme.reportQrSize, Theme.reportQrSize)
         imageBackground: "white"
         onClosed: {
-            if (saved && !page.abandoned && page.stackView)
+            if (saved && page.session.active && page.stackView)
                 page.stackView.pop()
         }
     }

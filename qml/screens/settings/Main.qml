@@ -201,10 +201,7 @@ Item {
         isDialog: false
         retranslate: manager.dynTr
         onOpened: validatorManager.enableBarcode()
-        // Closed because the settings screen went away (log-out, expiry, ignition
-        // off): the idle rule has already chosen the readers' state, and switching
-        // the barcode reader off now would leave passengers with a dead reader.
-        onClosed: if (page.visible) validatorManager.disableBarcode()
+        onClosed: manager.diagnostics.session.releaseBarcodeReader()
     }
 
     KeyboardPanel {

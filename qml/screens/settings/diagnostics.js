@@ -42,11 +42,6 @@ function resultClass(value) {
     return "other"
 }
 
-// What a Yes or No in a check's dialog writes into its result.
-function answer(yes) {
-    return yes ? "OK" : "ERROR"
-}
-
 var tapCardText = "Tap a card"
 var scanBarcodeText = "Scan a barcode"
 
