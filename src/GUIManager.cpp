@@ -11,6 +11,7 @@
 #include "GuiLog.h"
 #include "GuiService.h"
 #include "IPv4.h"
+#include "IgnitionControl.h"
 #include "Inspector.h"
 #include "Logger.h"
 #include "MaintenanceBarcode.h"
@@ -67,6 +68,7 @@ GUIManager::GUIManager(Config& config, const Options& options, QObject* parent)
     m_diagnostics = new Diagnostics(m_deviceIds->id(), *m_board, *m_network, *m_validator, this);
     m_service = new GuiService(*m_mqtt, m_config, *m_session, this);
     m_barcode = new MaintenanceBarcode(*m_session, *m_validator, *m_network, *m_board, *m_inspector, this);
+    m_ignition = new IgnitionControl(m_config, *m_board, *m_inspector, *m_session, *m_screens, *m_eventLog, this);
     connect(m_deviceIds, &DeviceIdStore::idChanged, this, &GUIManager::deviceIdChanged);
     connect(m_deviceIds, &DeviceIdStore::saveFailed, this, &GUIManager::errorOccured);
     connect(m_screens, &ScreenController::messageChanged, this, &GUIManager::messageChanged);
@@ -85,6 +87,7 @@ GUIManager::~GUIManager()
     // The QML goes first, so no binding runs against a half-destroyed manager; then the
     // members in reverse order of construction.
     delete m_engine;
+    delete m_ignition;
     delete m_barcode;
     delete m_service;
     delete m_diagnostics;
@@ -195,21 +198,19 @@ void GUIManager::initQml()
 
 void GUIManager::initManagers()
 {
-    connect(m_validator, &manager::Validator::statusChanged, this, &GUIManager::onValidatorStatusChanged);
+    m_screens->followValidator();
     connect(m_validator, &manager::Validator::cardDetected, this, [](const QString& uid, const QString& type) {
         GUI_LOG(qWarning) << QStringLiteral("Validator card detected : uid=%1, type=%2").arg(uid, type);
     });
     connect(m_validator, &manager::Validator::cardRemoved, this,
             [] { GUI_LOG(qWarning) << "Validator card removed"; });
     connect(m_validator, &manager::Validator::cardRetry, this, &GUIManager::onCardRetry);
-    connect(m_validator, &manager::Validator::reasonChanged, this, &GUIManager::onValidatorReasonChanged);
     connect(m_validator, &manager::Validator::ticketValidated, this, &GUIManager::onTicketValidated);
     connect(m_validator, &manager::Validator::maintenanceBarcodeScanned, this,
             &GUIManager::onMaintenanceBarcodeScanned);
     connect(m_barcode, &MaintenanceBarcode::applied, this, &GUIManager::barcodeConfigurationApplied);
     connect(m_barcode, &MaintenanceBarcode::rejected, this, &GUIManager::errorOccured);
-    connect(m_board, &manager::Board::ignitionChanged, this, &GUIManager::onIgnitionChanged);
-    connect(m_board, &manager::Board::delayShutdownForChanged, this, &GUIManager::updateBoardShutdownDelay);
+    m_ignition->watchBoard();
     connect(m_session, &SessionManager::accessGranted, this, &GUIManager::settingsAccessGranted);
     connect(m_session, &SessionManager::accessDenied, this, &GUIManager::settingsAccessDenied);
     connect(m_session, &SessionManager::expired, this, &GUIManager::setIdleScreen);
@@ -229,19 +230,6 @@ bool GUIManager::sessionActive() const { return m_session->sessionActive(); }
 void GUIManager::setIdleScreen() { m_screens->setIdleScreen(); }
 void GUIManager::setOutOfOrderScreen(const QString& message) { m_screens->setOutOfOrderScreen(message); }
 QString GUIManager::validatorReason() const { return m_screens->validatorReason(); }
-
-void GUIManager::onValidatorStatusChanged()
-{
-    GUI_LOG(qInfo) << "Validator status changed : " << m_validator->status();
-    setIdleScreen();
-}
-
-void GUIManager::onValidatorReasonChanged()
-{
-    GUI_LOG(qWarning) << "Validator reason changed : " << m_validator->reasonCode() << " " << m_validator->reason();
-    if (m_validator->status() != QLatin1String("init"))
-        setMessage(validatorReason());
-}
 
 void GUIManager::playSound(const QString& path) { m_inspector->audioPlay(path); }
 
@@ -293,31 +281,6 @@ void GUIManager::onSessionActiveChanged()
                                          QStringLiteral("Date : %4").arg(now), QDateTime::currentDateTime()));
     }
     m_service->publishStatus();
-}
-
-void GUIManager::updateBoardShutdownDelay()
-{
-    // The board keeps a whole number of seconds: add in 64 bits and clamp.
-    const int target = int(qBound<qint64>(0, qint64(shutdownDelaySec()) + 60, INT_MAX));
-    const int current = m_board->delayShutdownFor();
-    if (current == target)
-        return;
-    GUI_LOG(qWarning) << "WARN: Updating board shutdown delay to : " << target << " sec(s) (prev=" << current << ")";
-    m_board->setDelayShutdownFor(target);
-}
-
-void GUIManager::onIgnitionChanged()
-{
-    if (m_board->ignition()) {
-        pushEvent(QStringLiteral("Board"), QStringLiteral("Ignition on"));
-        m_inspector->abortShutdown();
-        setIdleScreen();
-    } else {
-        pushEvent(QStringLiteral("Board"), QStringLiteral("Ignition off"));
-        m_session->logoutRequest();
-        m_inspector->scheduleShutdown(shutdownDelaySec());
-        setScreen(QStringLiteral("ScreenSaver"));
-    }
 }
 
 // Long enough for the system to go down before the idle rule would return.
@@ -423,7 +386,7 @@ void GUIManager::onConfigChanged(const QVariantMap& changes)
         emit displayOffMinChanged();
     } else if (has(manager::keys::ShutdownDelaySec)) {
         GUI_LOG(qInfo) << "Shutdown delay changed : " << shutdownDelaySec() << " sec(s)";
-        updateBoardShutdownDelay();
+        m_ignition->updateBoardShutdownDelay();
         emit shutdownDelaySecChanged();
     } else if (has(manager::keys::Locale)) {
         setLanguage(changes.value(manager::keys::Locale).toString());

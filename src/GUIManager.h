@@ -18,6 +18,7 @@ class Config;
 class DeviceIdStore;
 class EventManager;
 class GuiService;
+class IgnitionControl;
 class MaintenanceBarcode;
 class ScreenController;
 class Translation;
@@ -149,13 +150,9 @@ public slots:
     void exitRequest();
 
 private slots:
-    void onValidatorStatusChanged();
-    void onValidatorReasonChanged();
     void onCardRetry();
     void onTicketValidated(const Transaction& transaction);
     void onSessionActiveChanged();
-    void onIgnitionChanged();
-    void updateBoardShutdownDelay();
     void onMaintenanceBarcodeScanned(const QJsonObject& object);
     void onConfigChanged(const QVariantMap& changes);
     void onConfigFileChanged();
@@ -193,6 +190,7 @@ private:
     Diagnostics* m_diagnostics;
     GuiService* m_service;
     MaintenanceBarcode* m_barcode;
+    IgnitionControl* m_ignition;
 
     QVariantMap m_transaction;
     QList<QMetaObject::Connection> m_mqttConnections;

@@ -37,6 +37,25 @@ void ScreenController::watchDisplay()
     connect(this, &ScreenController::screenChanged, this, &ScreenController::onScreenChanged);
 }
 
+void ScreenController::followValidator()
+{
+    connect(&m_validator, &manager::Validator::statusChanged, this, &ScreenController::onValidatorStatusChanged);
+    connect(&m_validator, &manager::Validator::reasonChanged, this, &ScreenController::onValidatorReasonChanged);
+}
+
+void ScreenController::onValidatorStatusChanged()
+{
+    GUI_LOG(qInfo) << "Validator status changed : " << m_validator.status();
+    setIdleScreen();
+}
+
+void ScreenController::onValidatorReasonChanged()
+{
+    GUI_LOG(qWarning) << "Validator reason changed : " << m_validator.reasonCode() << " " << m_validator.reason();
+    if (m_validator.status() != QLatin1String("init"))
+        setMessage(validatorReason());
+}
+
 void ScreenController::setScreen(const QString& value)
 {
     if (value == m_screen)

@@ -42,6 +42,8 @@ public:
     // From here on every screen change also switches the display on, or starts its
     // off timer; the start-up screen does not.
     void watchDisplay();
+    // From here on the validator's status and reason lead the idle screen.
+    void followValidator();
 
 signals:
     void screenChanged();
@@ -51,6 +53,8 @@ private:
     void onScreenTimeout();
     void onScreenChanged();
     void onDisplayOffTimeout();
+    void onValidatorStatusChanged();
+    void onValidatorReasonChanged();
 
     Config& m_config;
     const DeviceIdStore& m_deviceId;
