@@ -20,6 +20,7 @@
 #include "SceneGraph.h"
 #include "ScreenController.h"
 #include "Secrets.h"
+#include "SessionEvents.h"
 #include "SessionManager.h"
 #include "SettingsKeys.h"
 #include "Transaction.h"
@@ -73,6 +74,9 @@ GUIManager::GUIManager(Config& config, const Options& options, QObject* parent)
     connect(m_deviceIds, &DeviceIdStore::saveFailed, this, &GUIManager::errorOccured);
     connect(m_screens, &ScreenController::messageChanged, this, &GUIManager::messageChanged);
     connect(m_translation, &Translation::languageChanged, this, &GUIManager::languageChanged);
+    connect(m_service, &GuiService::connectionMessage, this, &GUIManager::setMessage);
+    connect(m_service, &GuiService::disconnected, this,
+            [this] { setOutOfOrderScreen(QStringLiteral("Disconnected")); });
 
     m_deviceIds->loadDeviceId();
     initLog();
@@ -267,19 +271,10 @@ void GUIManager::pushEvent(const QString& category, const QString& name, const Q
 
 void GUIManager::onSessionActiveChanged()
 {
-    const QString now = QDateTime::currentDateTime().toString();
-    if (sessionActive()) {
-        const User user = m_session->user().value_or(User());
-        const QString description = QStringLiteral("User ID : %1\nFirst name : %2\nLast name : %3\nDate : %4")
-                                        .arg(user.id)
-                                        .arg(user.name, user.surname, now);
-        m_eventLog->push(new EventLogin(QStringLiteral("General"), QStringLiteral("Maintenance login"), description,
-                                        QDateTime::currentDateTime()));
-    } else {
+    const bool active = sessionActive();
+    if (!active)
         setIdleScreen();
-        m_eventLog->push(new EventLogout(QStringLiteral("General"), QStringLiteral("Maintenance logout"),
-                                         QStringLiteral("Date : %4").arg(now), QDateTime::currentDateTime()));
-    }
+    m_eventLog->push(sessionEvent(active, m_session->user().value_or(User())));
     m_service->publishStatus();
 }
 
@@ -324,41 +319,7 @@ void GUIManager::settingsLogoutRequest() { m_session->logoutRequest(); }
 
 // ---------------------------------------------------------------- broker and own service
 
-void GUIManager::initMqtt()
-{
-    // Re-run on every broker setting change: the old reactions go, so none is doubled.
-    for (const auto& c : qAsConst(m_mqttConnections))
-        disconnect(c);
-    m_mqttConnections = {
-        connect(m_mqtt, &manager::MqttClient::connected, this, &GUIManager::onMqttConnected),
-        connect(m_mqtt, &manager::MqttClient::disconnected, this, &GUIManager::onMqttDisconnected),
-        connect(m_mqtt, &manager::MqttClient::error, this, &GUIManager::onMqttError),
-    };
-    m_service->configureBroker();
-    // The message goes first: a connection that completes at once must not be
-    // reported as still connecting.
-    setMessage(QStringLiteral("Connecting"));
-    // Remembered by the client and renewed on every connection before anyone is told.
-    m_service->subscribeToTopics();
-    m_mqtt->connect();
-}
-
-void GUIManager::onMqttConnected()
-{
-    GUI_LOG(qInfo) << "Connected to MQTT broker";
-    setMessage(QStringLiteral("Connected"));
-    m_service->publishInfo();
-    m_service->publishStatus();
-    m_service->publishConfig();
-}
-
-void GUIManager::onMqttDisconnected()
-{
-    GUI_LOG(qWarning) << "WARN: Disconnected from MQTT broker";
-    setOutOfOrderScreen(QStringLiteral("Disconnected"));
-}
-
-void GUIManager::onMqttError(const QString& text) { GUI_LOG(qCritical) << "ERROR: " << text; }
+void GUIManager::initMqtt() { m_service->initMqtt(); }
 
 void GUIManager::onConfigChanged(const QVariantMap& changes)
 {

@@ -156,9 +156,6 @@ private slots:
     void onMaintenanceBarcodeScanned(const QJsonObject& object);
     void onConfigChanged(const QVariantMap& changes);
     void onConfigFileChanged();
-    void onMqttConnected();
-    void onMqttDisconnected();
-    void onMqttError(const QString& text);
 
 private:
     void initLog();
@@ -193,5 +190,4 @@ private:
     IgnitionControl* m_ignition;
 
     QVariantMap m_transaction;
-    QList<QMetaObject::Connection> m_mqttConnections;
 };

@@ -18,6 +18,42 @@ GuiService::GuiService(manager::MqttClient& mqtt, Config& config, SessionManager
 
 QString GuiService::baseTopic() const { return m_config.get(manager::keys::MqttBase).toString(); }
 
+void GuiService::initMqtt()
+{
+    // Re-run on every broker setting change: the old reactions go, so none is doubled.
+    for (const auto& c : qAsConst(m_mqttConnections))
+        disconnect(c);
+    m_mqttConnections = {
+        connect(&m_mqtt, &manager::MqttClient::connected, this, &GuiService::onMqttConnected),
+        connect(&m_mqtt, &manager::MqttClient::disconnected, this, &GuiService::onMqttDisconnected),
+        connect(&m_mqtt, &manager::MqttClient::error, this, &GuiService::onMqttError),
+    };
+    configureBroker();
+    // The message goes first: a connection that completes at once must not be
+    // reported as still connecting.
+    emit connectionMessage(QStringLiteral("Connecting"));
+    // Remembered by the client and renewed on every connection before anyone is told.
+    subscribeToTopics();
+    m_mqtt.connect();
+}
+
+void GuiService::onMqttConnected()
+{
+    GUI_LOG(qInfo) << "Connected to MQTT broker";
+    emit connectionMessage(QStringLiteral("Connected"));
+    publishInfo();
+    publishStatus();
+    publishConfig();
+}
+
+void GuiService::onMqttDisconnected()
+{
+    GUI_LOG(qWarning) << "WARN: Disconnected from MQTT broker";
+    emit disconnected();
+}
+
+void GuiService::onMqttError(const QString& text) { GUI_LOG(qCritical) << "ERROR: " << text; }
+
 void GuiService::configureBroker()
 {
     m_mqtt.setClientId(

@@ -17,12 +17,16 @@ public:
 
     // The base topic as configured now.
     QString baseTopic() const;
-    // Sets up the client's identity, will and broker from the settings.
-    void configureBroker();
-    void subscribeToTopics();
+    // Applies the broker settings and connects; run again on every change of them.
+    void initMqtt();
     void publishInfo();
     void publishStatus();
     void publishConfig();
+
+signals:
+    // "Connecting", then "Connected", for the busy screen.
+    void connectionMessage(const QString& text);
+    void disconnected();
 
 protected:
     void onMqttReceived(const QByteArray& payload, const QByteArray& topic) override;
@@ -30,8 +34,14 @@ protected:
     void dispatch(const QString& topic, const QJsonObject& object) override;
 
 private:
+    void configureBroker();
+    void subscribeToTopics();
+    void onMqttConnected();
+    void onMqttDisconnected();
+    void onMqttError(const QString& text);
     void processMqttMessage(const QByteArray& data, const QString& topic);
 
     Config& m_config;
     SessionManager& m_session;
+    QList<QMetaObject::Connection> m_mqttConnections;
 };
