@@ -10,7 +10,11 @@
 #include <QSaveFile>
 #include <QTextStream>
 
-DeviceIdStore::DeviceIdStore(Config& config, QObject* parent) : QObject(parent), m_config(config) {}
+DeviceIdStore::DeviceIdStore(Config& config, QObject* parent)
+    : QObject(parent)
+    , m_config(config)
+{
+}
 
 void DeviceIdStore::loadDeviceId()
 {

@@ -10,9 +10,9 @@
 #include <QCoreApplication>
 
 GuiService::GuiService(manager::MqttClient& mqtt, Config& config, SessionManager& session, QObject* parent)
-    : ServiceClient(mqtt, config.get(manager::keys::MqttBase).toString(), QStringLiteral("[GUIManager] "), parent),
-      m_config(config),
-      m_session(session)
+    : ServiceClient(mqtt, config.get(manager::keys::MqttBase).toString(), QStringLiteral("[GUIManager] "), parent)
+    , m_config(config)
+    , m_session(session)
 {
 }
 
@@ -69,20 +69,20 @@ void GuiService::configureBroker()
 void GuiService::subscribeToTopics()
 {
     const QString b = baseTopic();
-    for (const char* suffix : {"/info/get", "/status/get", "/config/get", "/config/set"})
+    for (const char* suffix : { "/info/get", "/status/get", "/config/get", "/config/set" })
         subscribe(b + QLatin1String(suffix));
 }
 
 void GuiService::publishInfo()
 {
-    const QJsonObject info{{QStringLiteral("version"), QCoreApplication::applicationVersion()}};
+    const QJsonObject info { { QStringLiteral("version"), QCoreApplication::applicationVersion() } };
     publishJson(baseTopic() + QStringLiteral("/info"), info);
 }
 
 void GuiService::publishStatus()
 {
-    const QJsonObject status{{QStringLiteral("technician"), m_session.sessionActive()},
-                             {QStringLiteral("service"), true}};
+    const QJsonObject status { { QStringLiteral("technician"), m_session.sessionActive() },
+        { QStringLiteral("service"), true } };
     // Retained like the will, so a subscriber that comes later reads what is true now.
     m_mqtt.publish(toIndentedJson(status), baseTopic() + QStringLiteral("/status"), 0, true);
 }

@@ -15,15 +15,14 @@
 #include <climits>
 
 IgnitionControl::IgnitionControl(Config& config, manager::Board& board, manager::Inspector& inspector,
-                                 SessionManager& session, ScreenController& screens, EventManager& eventLog,
-                                 QObject* parent)
-    : QObject(parent),
-      m_config(config),
-      m_board(board),
-      m_inspector(inspector),
-      m_session(session),
-      m_screens(screens),
-      m_eventLog(eventLog)
+    SessionManager& session, ScreenController& screens, EventManager& eventLog, QObject* parent)
+    : QObject(parent)
+    , m_config(config)
+    , m_board(board)
+    , m_inspector(inspector)
+    , m_session(session)
+    , m_screens(screens)
+    , m_eventLog(eventLog)
 {
 }
 
@@ -49,8 +48,8 @@ void IgnitionControl::updateBoardShutdownDelay()
 void IgnitionControl::onIgnitionChanged()
 {
     const bool on = m_board.ignition();
-    m_eventLog.push(new Event(QStringLiteral("Board"), on ? QStringLiteral("Ignition on") : QStringLiteral("Ignition off"),
-                              QString(), QDateTime::currentDateTime()));
+    m_eventLog.push(new Event(QStringLiteral("Board"),
+        on ? QStringLiteral("Ignition on") : QStringLiteral("Ignition off"), QString(), QDateTime::currentDateTime()));
     if (on) {
         m_inspector.abortShutdown();
         m_screens.setIdleScreen();

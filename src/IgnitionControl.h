@@ -21,7 +21,7 @@ class IgnitionControl : public QObject
     Q_OBJECT
 public:
     IgnitionControl(Config& config, manager::Board& board, manager::Inspector& inspector, SessionManager& session,
-                    ScreenController& screens, EventManager& eventLog, QObject* parent = nullptr);
+        ScreenController& screens, EventManager& eventLog, QObject* parent = nullptr);
 
     // Follows the board from here on.
     void watchBoard();

@@ -13,14 +13,13 @@
 #include <QUrl>
 
 MaintenanceBarcode::MaintenanceBarcode(SessionManager& session, manager::Validator& validator,
-                                       manager::Network& network, manager::Board& board,
-                                       manager::Inspector& inspector, QObject* parent)
-    : QObject(parent),
-      m_session(session),
-      m_validator(validator),
-      m_network(network),
-      m_board(board),
-      m_inspector(inspector)
+    manager::Network& network, manager::Board& board, manager::Inspector& inspector, QObject* parent)
+    : QObject(parent)
+    , m_session(session)
+    , m_validator(validator)
+    , m_network(network)
+    , m_board(board)
+    , m_inspector(inspector)
 {
 }
 
@@ -78,8 +77,8 @@ void MaintenanceBarcode::applyEthernet(const QJsonValue& eth0Value, QStringList&
         GUI_LOG(qWarning) << "WARN: Active ethernet interface is not 'eth0' : " << ethernet->interface();
         return;
     }
-    const QString problem = ethernet->checkConfig(text("method"), text("address"), text("netmask"), text("gateway"),
-                                                  text("dns0"), text("dns1"));
+    const QString problem = ethernet->checkConfig(
+        text("method"), text("address"), text("netmask"), text("gateway"), text("dns0"), text("dns1"));
     if (!problem.isEmpty()) {
         // One bad code must not cut the unit off the network.
         GUI_LOG(qWarning) << "WARN: Ethernet configuration is not valid : " << problem;

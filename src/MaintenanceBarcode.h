@@ -20,7 +20,7 @@ class MaintenanceBarcode : public QObject
     Q_OBJECT
 public:
     MaintenanceBarcode(SessionManager& session, manager::Validator& validator, manager::Network& network,
-                       manager::Board& board, manager::Inspector& inspector, QObject* parent = nullptr);
+        manager::Board& board, manager::Inspector& inspector, QObject* parent = nullptr);
 
     void apply(const QJsonObject& object);
 

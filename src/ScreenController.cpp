@@ -15,15 +15,15 @@
 #include <climits>
 
 ScreenController::ScreenController(Config& config, const DeviceIdStore& deviceId, SessionManager& session,
-                                   manager::Validator& validator, manager::Board& board, QObject* parent)
-    : QObject(parent),
-      m_config(config),
-      m_deviceId(deviceId),
-      m_session(session),
-      m_validator(validator),
-      m_board(board),
-      m_screenTimer(new QTimer(this)),
-      m_displayOffTimer(new QTimer(this))
+    manager::Validator& validator, manager::Board& board, QObject* parent)
+    : QObject(parent)
+    , m_config(config)
+    , m_deviceId(deviceId)
+    , m_session(session)
+    , m_validator(validator)
+    , m_board(board)
+    , m_screenTimer(new QTimer(this))
+    , m_displayOffTimer(new QTimer(this))
 {
     // Screen time-outs are given to the millisecond; a coarse timer ends them early.
     m_screenTimer->setTimerType(Qt::PreciseTimer);

@@ -22,7 +22,7 @@ class ScreenController : public QObject
     Q_OBJECT
 public:
     ScreenController(Config& config, const DeviceIdStore& deviceId, SessionManager& session,
-                     manager::Validator& validator, manager::Board& board, QObject* parent = nullptr);
+        manager::Validator& validator, manager::Board& board, QObject* parent = nullptr);
 
     QString screen() const { return m_screen; }
     QString message() const { return m_message; }

@@ -16,7 +16,10 @@ const QString kCatalogue = QStringLiteral(":/qml/translations/Ticora_el_GR.qm");
 } // namespace
 
 Translation::Translation(QQmlEngine& engine, Config& config, QObject* parent)
-    : QObject(parent), m_engine(engine), m_config(config), m_translator(new QTranslator())
+    : QObject(parent)
+    , m_engine(engine)
+    , m_config(config)
+    , m_translator(new QTranslator())
 {
 }
 
