@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "SettingsKeys.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -109,31 +111,31 @@ QVariantMap parseCLIArgs(const QStringList& arguments, CommandLineExit* exit)
         const int level = parser.value(verbose).toInt(&ok, 10);
         if (ok) {
             qInfo().noquote().nospace() << "Setting Log level : " << level;
-            overrides.insert(QStringLiteral("log/level"), level);
+            overrides.insert(manager::keys::LogLevel, level);
         }
     }
     if (parser.isSet(toStderr)) {
         qInfo().noquote().nospace() << "Log to stderr overridden from user to true";
-        overrides.insert(QStringLiteral("log/stderr"), true);
+        overrides.insert(manager::keys::LogStderr, true);
     }
     if (parser.isSet(color)) {
         qInfo().noquote().nospace() << "Log with color overridden from user to true";
-        overrides.insert(QStringLiteral("log/color"), true);
+        overrides.insert(manager::keys::LogColor, true);
     }
     if (parser.isSet(host)) {
         qInfo().noquote().nospace() << "Setting MQTT Host : " << parser.value(host);
-        overrides.insert(QStringLiteral("mqtt/host"), parser.value(host));
+        overrides.insert(manager::keys::MqttHost, parser.value(host));
     }
     if (parser.isSet(port)) {
         qInfo().noquote().nospace() << "Setting MQTT Port : " << parser.value(port);
-        overrides.insert(QStringLiteral("mqtt/port"), parser.value(port).toInt(nullptr, 10));
+        overrides.insert(manager::keys::MqttPort, parser.value(port).toInt(nullptr, 10));
     }
     if (parser.isSet(username)) {
         qInfo().noquote().nospace() << "Setting MQTT User : " << parser.value(username);
-        overrides.insert(QStringLiteral("mqtt/username"), parser.value(username));
+        overrides.insert(manager::keys::MqttUsername, parser.value(username));
     }
     if (parser.isSet(password)) // never logged
-        overrides.insert(QStringLiteral("mqtt/password"), parser.value(password));
+        overrides.insert(manager::keys::MqttPassword, parser.value(password));
     if (parser.isSet(config)) {
         qInfo().noquote().nospace() << "Using configuration file : " << parser.value(config);
         overrides.insert(QStringLiteral("config"), parser.value(config));

@@ -15,7 +15,13 @@
 #include <functional>
 
 class Config;
+class DeviceIdStore;
 class EventManager;
+class GuiService;
+class IgnitionControl;
+class MaintenanceBarcode;
+class ScreenController;
+class Translation;
 class SessionManager;
 class Transaction;
 class QQmlContext;
@@ -29,9 +35,9 @@ class Update;
 class Validator;
 } // namespace manager
 
-// Owns the QML engine, the MQTT client and every service client; decides which
-// screen is shown and for how long, and answers as the user interface's own MQTT
-// service (info, status, configuration).
+// The QML's front: owns the QML engine, the MQTT client and every service client,
+// and wires them to the helpers that do the work (which screen is shown, the
+// program's own MQTT service, the device id file, the maintenance barcode).
 class GUIManager : public QObject
 {
     Q_OBJECT
@@ -68,11 +74,11 @@ public:
 
     void load();
 
-    QString screen() const { return m_screen; }
-    QString deviceId() const { return m_deviceId; }
-    QString language() const { return m_language; }
+    QString screen() const;
+    QString deviceId() const;
+    QString language() const;
     QString dynTr() const { return QString(); }
-    QString message() const { return m_message; }
+    QString message() const;
     bool showCursor() const;
     bool showErrorDesc() const;
     int displayOffMin() const;
@@ -144,23 +150,12 @@ public slots:
     void exitRequest();
 
 private slots:
-    void onScreenTimeout();
-    void onScreenChanged();
-    void onDisplayOffTimeout();
-    void onValidatorStatusChanged();
-    void onValidatorReasonChanged();
     void onCardRetry();
     void onTicketValidated(const Transaction& transaction);
     void onSessionActiveChanged();
-    void onIgnitionChanged();
-    void updateBoardShutdownDelay();
     void onMaintenanceBarcodeScanned(const QJsonObject& object);
     void onConfigChanged(const QVariantMap& changes);
     void onConfigFileChanged();
-    void onMqttConnected();
-    void onMqttDisconnected();
-    void onMqttError(const QString& text);
-    void processMqttMessage(const QByteArray& data, const QByteArray& topic);
 
 private:
     void initLog();
@@ -168,24 +163,15 @@ private:
     void initQml();
     void initMqtt();
     void initManagers();
-    void subscribeToTopics();
-    void publishInfo();
-    void publishStatus();
-    void publishConfig();
-    void loadDeviceId();
-    void saveDeviceId();
     bool sessionActive() const;
-    QString baseTopic() const;
+    void showBusy(const QString& text);
+    template <typename T> void setSetting(const QString& key, T value, T current);
     void pushEvent(const QString& category, const QString& name, const QString& description = QString());
     void playSound(const QString& path);
 
-    QString m_screen;
-    QString m_deviceId;
-    QString m_language;
-    QString m_message;
     QQmlApplicationEngine* m_engine;
     QQmlContext* m_qmlContext;
-    QTranslator* m_translator;
+    Translation* m_translation;
     Config& m_config;
     manager::MqttClient* m_mqtt;
     manager::Validator* m_validator;
@@ -194,12 +180,14 @@ private:
     manager::Network* m_network;
     manager::Update* m_update;
     manager::Clock* m_clock;
-    QTimer* m_screenTimer;
-    QTimer* m_displayOffTimer;
     SessionManager* m_session;
+    DeviceIdStore* m_deviceIds;
+    ScreenController* m_screens;
     EventManager* m_eventLog;
     Diagnostics* m_diagnostics;
+    GuiService* m_service;
+    MaintenanceBarcode* m_barcode;
+    IgnitionControl* m_ignition;
 
     QVariantMap m_transaction;
-    QList<QMetaObject::Connection> m_mqttConnections;
 };

@@ -1,6 +1,7 @@
 #include "SessionManager.h"
 
 #include "Config.h"
+#include "SettingsKeys.h"
 
 #include <QDebug>
 #include <QTimer>
@@ -65,7 +66,7 @@ void SessionManager::loadUsers()
     m_users.clear();
     // The only user there is; a non-text PIN (an integer from the file or the wire) counts in its text form.
     m_users.append(User { 0, QStringLiteral("VEXA"), QStringLiteral("Admin"),
-        m_config.get(QStringLiteral("gui/settingsPin")).toString() });
+        m_config.get(manager::keys::SettingsPin).toString() });
     // The session stays open; keep its user in step with the rebuilt record.
     if (m_activeUser) {
         for (const User& u : qAsConst(m_users)) {
