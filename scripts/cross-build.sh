@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Builds the panel and its Debian package for an ARM board on this Debian 12 machine:
+#   scripts/cross-build.sh arm64|armhf
+# Installs what is missing (the target's architecture, Debian's cross compiler and the
+# target's -dev libraries beside the build machine's), builds into build-<arch>/ and
+# leaves build-<arch>/ticora_<version>_<arch>.deb. Idempotent, like install-deps.sh.
+# Extra arguments go to CMake's configure step.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+arch=${1:-}
+case "$arch" in
+  arm64|armhf) ;;
+  *) echo "usage: $0 arm64|armhf [cmake options...]" >&2; exit 2 ;;
+esac
+shift
+
+# What the build links against and what the emulated tests load at run time.
+TARGET_PACKAGES=(
+  qtbase5-dev qtdeclarative5-dev qtquickcontrols2-5-dev libqt5serialport5-dev
+  qttools5-dev libqt5svg5-dev libqt5svg5 libmosquitto-dev libqrcodegencpp-dev
+  qml-module-qtquick2 qml-module-qtquick-window2 qml-module-qtquick-controls2
+  qml-module-qtquick-layouts qml-module-qtgraphicaleffects qml-module-qtquick-extras
+  qml-module-qtquick-controls qml-module-qttest qml-module-qtqml-models2
+  qml-module-qtquick-virtualkeyboard qtvirtualkeyboard-plugin qml-module-qt-labs-folderlistmodel
+  qt5-image-formats-plugins
+)
+# The build machine's side: compiler, emulator, package tools. The Qt code generators
+# come with scripts/install-deps.sh.
+HOST_PACKAGES=(crossbuild-essential-"$arch" qemu-user-static binfmt-support dpkg-dev lintian)
+
+bash scripts/install-deps.sh
+
+wanted=("${HOST_PACKAGES[@]}")
+for p in "${TARGET_PACKAGES[@]}"; do wanted+=("$p:$arch"); done
+missing=()
+for p in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  # /tmp may be 0755 here, where apt's unprivileged helper cannot verify new lists.
+  export TMPDIR=/var/tmp
+  added=0
+  if ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
+    $SUDO dpkg --add-architecture "$arch"
+    added=1
+  fi
+  # While the archive syncs, one architecture's index can briefly have the wrong
+  # size; apt-get update then exits 100 and keeps the old lists.
+  updated=0
+  for attempt in 1 2 3 4 5 6; do
+    if $SUDO apt-get update; then updated=1; break; fi
+    echo "apt-get update failed (attempt $attempt); retrying in 60 s" >&2
+    sleep 60
+  done
+  if [ "$updated" -ne 1 ]; then
+    # A foreign architecture whose index cannot be fetched makes every later
+    # apt-get update on this machine fail: take it away again.
+    if [ "$added" -eq 1 ]; then
+      $SUDO dpkg --remove-architecture "$arch"
+      $SUDO apt-get update || true
+    fi
+    echo "error: the package lists for $arch could not be fetched" >&2
+    exit 1
+  fi
+  $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${wanted[@]}"
+fi
+
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+build=build-$arch
+# The benchmarks stay native; the fuzz targets are a project of their own anyway.
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/$arch.cmake" \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTICORA_BUILD_BENCHMARKS=OFF "${launcher[@]}" "$@"
+cmake --build "$build" -j"$(nproc)"
+(cd "$build" && cpack -G DEB)
+ls -l "$build"/ticora_*_"$arch".deb
