@@ -80,4 +80,8 @@ cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/$arch.cmake
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTICORA_BUILD_BENCHMARKS=OFF "${launcher[@]}" "$@"
 cmake --build "$build" -j"$(nproc)"
 (cd "$build" && cpack -G DEB)
-ls -l "$build"/ticora_*_"$arch".deb
+deb=$(ls "$build"/ticora_*_"$arch".deb)
+dpkg-deb -f "$deb" Architecture
+# Errors fail the build; the warnings left are listed in the README.
+lintian --fail-on error "$deb"
+ls -l "$deb"
