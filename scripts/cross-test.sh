@@ -52,6 +52,12 @@ fi
 # environment again, so the build machine's programs started as children never
 # see it, while each emulated child gets it from its own qemu.
 export QEMU_SET_ENV="LD_PRELOAD=$preload"
+# A build against unpacked libraries (scripts/cross-build.sh's fallback): every
+# emulated program, the children too, loads them from there.
+sysroot=$(sed -n 's/^TICORA_CROSS_SYSROOT:[A-Z]*=//p' "$build/CMakeCache.txt")
+if [ -n "$sysroot" ]; then
+  export QEMU_LD_PREFIX=$sysroot
+fi
 # Qt Test's own limit per test function; CTest's per test is raised by the build.
 export QTEST_FUNCTION_TIMEOUT=1800000
 
