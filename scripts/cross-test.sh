@@ -13,8 +13,8 @@ cd "$(dirname "$0")/.."
 
 arch=${1:-}
 case "$arch" in
-  arm64) qemu_arch=aarch64 ;;
-  armhf) qemu_arch=arm ;;
+  arm64) qemu_arch=aarch64 triplet=aarch64-linux-gnu ;;
+  armhf) qemu_arch=arm triplet=arm-linux-gnueabihf ;;
   *) echo "usage: $0 arm64|armhf [ctest options...]" >&2; exit 2 ;;
 esac
 shift
@@ -57,6 +57,10 @@ export QEMU_SET_ENV="LD_PRELOAD=$preload"
 sysroot=$(sed -n 's/^TICORA_CROSS_SYSROOT:[A-Z]*=//p' "$build/CMakeCache.txt")
 if [ -n "$sysroot" ]; then
   export QEMU_LD_PREFIX=$sysroot
+  # qemu does not redirect every file look-up there (Qt's statx calls): name
+  # the QML modules' and plug-ins' folders outright.
+  export QML2_IMPORT_PATH=$sysroot/usr/lib/$triplet/qt5/qml
+  export QT_PLUGIN_PATH=$sysroot/usr/lib/$triplet/qt5/plugins
 fi
 # Qt Test's own limit per test function; CTest's per test is raised by the build.
 export QTEST_FUNCTION_TIMEOUT=1800000
