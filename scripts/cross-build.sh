@@ -119,17 +119,17 @@ elif [ ${#missing[@]} -gt 0 ]; then
   fi
 fi
 
-launcher=()
+cmake_options=()
 if command -v ccache >/dev/null; then
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  cmake_options=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+if [ -n "$sysroot" ]; then
+  cmake_options+=(-DTICORA_CROSS_SYSROOT="$sysroot")
 fi
 build=build-$arch
-if [ -n "$sysroot" ]; then
-  launcher+=(-DTICORA_CROSS_SYSROOT="$sysroot")
-fi
 # The benchmarks stay native; the fuzz targets are a project of their own anyway.
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/toolchains/$arch.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTICORA_BUILD_BENCHMARKS=OFF "${launcher[@]}" "$@"
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTICORA_BUILD_BENCHMARKS=OFF "${cmake_options[@]}" "$@"
 cmake --build "$build" -j"$(nproc)"
 (cd "$build" && cpack -G DEB)
 deb=$(ls "$build"/ticora_*_"$arch".deb)
