@@ -130,11 +130,20 @@ pids+=($!)
 exec 6<> <(:)
 nap() { read -r -t "$1" -u 6 || true; }
 
+# The counts as last written; the file is rewritten all the time, so an empty read is
+# tried again. Sets $handled, $valid and $refused.
+read_counts() {
+  local try
+  for try in $(seq 100); do
+    read -r handled valid refused <"$work/counts" 2>/dev/null || true
+    [[ "${handled:-}" =~ ^[0-9]+$ ]] && return 0
+    [ "${handled:-}" = connected ] && break
+  done
+  handled=0 valid=0 refused=0
+}
 handled_now() {
-  local h=0 rest
-  read -r h rest <"$work/counts" 2>/dev/null || true
-  [[ "$h" =~ ^[0-9]+$ ]] || h=0
-  echo "$h"
+  read_counts
+  echo "$handled"
 }
 
 # The sender: one sample after the other, cycling; the number sent is in $work/sent.
@@ -227,7 +236,7 @@ awk 'NR==1 {r0=$1; f0=$2} {if ($1>rmax) rmax=$1; if ($2>fmax) fmax=$2; r=$1; f=$
      END {printf "RSS first %d kB, last %d kB, peak %d kB; descriptors first %d, last %d, peak %d\n", r0, r, rmax, f0, f, fmax}' \
   "$work/samples.log"
 
-read -r handled valid refused <"$work/counts"
+read_counts
 status=0
 echo "validations sent $sent, handled $handled; valid screens $valid, refused screens $refused"
 [ "$handled" = "$sent" ] || { echo "FAIL: $((sent - handled)) validation(s) not handled" >&2; status=1; }
