@@ -26,6 +26,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
+#include <QSaveFile>
 #include <QFontDatabase>
 #include <QJsonDocument>
 #include <QLocale>
@@ -589,7 +590,10 @@ void GUIManager::processMqttMessage(const QByteArray& data, const QByteArray& to
         return;
     GUI_LOG(qInfo) << "Message received : " << topic;
     GUI_LOG(qDebug) << "Data : " << manager::maskSecrets(QString::fromUtf8(data));
-    const QJsonDocument doc = QJsonDocument::fromJson(data);
+    QJsonObject request;
+    QString parseError;
+    if (!manager::ServiceClient::parseObject(data, request, &parseError))
+        GUI_LOG(qCritical) << "Failed to parse JSON message: " << parseError;
     if (topic.contains(QLatin1String("/info/get")))
         publishInfo();
     else if (topic.contains(QLatin1String("/status/get")))
@@ -597,7 +601,7 @@ void GUIManager::processMqttMessage(const QByteArray& data, const QByteArray& to
     else if (topic.contains(QLatin1String("/config/get")))
         publishConfig();
     else if (topic.contains(QLatin1String("/config/set")))
-        m_config.fromJson(doc.object());
+        m_config.fromJson(request);
 }
 
 void GUIManager::onConfigChanged(const QVariantMap& changes)
@@ -695,18 +699,25 @@ void GUIManager::saveDeviceId()
 {
     const QString path = m_config.get(key("gui/deviceId")).toString();
     GUI_LOG(qInfo) << "Saving device id to : " << path;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
-        GUI_LOG(qCritical) << "ERROR: Could not save device S/N to file : " << path << " (" << file.errorString()
-                           << ")";
-        emit errorOccured(file.errorString());
-        return;
-    }
     const QByteArray bytes = m_deviceId.toUtf8();
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        GUI_LOG(qCritical) << "ERROR: Could not save device S/N to file : " << path << " (" << file.errorString()
-                           << ")";
-        emit errorOccured(file.errorString());
+    // Written beside the old file and renamed over it: a full or failing card leaves the
+    // old id whole. Only where no file can be made beside it is it written in place.
+    QSaveFile file(path);
+    bool saved = file.open(QIODevice::WriteOnly);
+    QString error = file.errorString();
+    if (saved) {
+        saved = file.write(bytes) == bytes.size() && file.commit();
+        error = file.errorString();
+    } else {
+        QFile direct(path);
+        saved = direct.open(QIODevice::ReadWrite) && direct.write(bytes) == bytes.size() && direct.resize(bytes.size())
+            && direct.flush();
+        error = direct.errorString();
+    }
+    if (!saved) {
+        GUI_LOG(qCritical) << "ERROR: Could not save device S/N to file : " << path << " (" << error
+                           << "); the file keeps the previous id";
+        emit errorOccured(error);
     }
 }
 

@@ -1,4 +1,5 @@
 #include "Board.h"
+#include "ServiceClient.h"
 #include "ClientFixture.h"
 
 #include <QSignalSpy>
@@ -558,6 +559,36 @@ private slots:
         QCOMPARE(f.log.lines().size(), 1);
         QCOMPARE(f.signals_.fired(), QStringList());
         QCOMPARE(f.board.status(), QString("online"));
+    }
+
+    // A message of many small arrays costs far more to parse than its size: past the
+    // limit it is refused unparsed with one line; brackets inside text do not count.
+    void tooManyArraysAreRefusedUnparsed()
+    {
+        Fixture f;
+        f.reset();
+        const int limit = manager::ServiceClient::MaxJsonContainers;
+        const auto status = [](int arrays, const QByteArray& text) {
+            QByteArray json = "{\"service\": true, \"device\": {\"ignition\": true, \"pole\": \"" + text
+                + "\"}, \"x\": [";
+            for (int i = 0; i < arrays; ++i)
+                json += i ? ",[]" : "[]";
+            return json + "]}";
+        };
+        f.inject("/status", status(limit - 3, QByteArray(limit, '['))); // with the three around them
+        QCOMPARE(f.log.lines(QtCriticalMsg), QStringList());
+        QCOMPARE(f.board.ignition(), true);
+
+        f.reset();
+        const QByteArray tooMany = "{\"service\": true, \"device\": {\"ignition\": false}, \"x\": ["
+            + QByteArray("[],").repeated(limit - 2) + "[]]}";
+        f.inject("/status", tooMany);
+        QCOMPARE(f.log.lines(QtCriticalMsg),
+            QStringList { QStringLiteral("Failed to parse JSON message: more than %1 arrays and objects in %2 bytes; "
+                                         "not parsed")
+                              .arg(limit)
+                              .arg(tooMany.size()) });
+        QCOMPARE(f.board.ignition(), true);
     }
 
     void membersOfTheWrongKindReadAsDefaults()
