@@ -449,7 +449,9 @@ void Diagnostics::saveReport()
     QSaveFile file(fileName);
     const QByteArray bytes = report.toUtf8();
     bool saved = file.open(QIODevice::WriteOnly | QIODevice::Text);
-    if (saved && file.write(bytes) != bytes.size()) {
+    // Flushed here: Qt 5's commit() does not notice a buffered write that fails when it
+    // flushes (a full card), and would rename an empty file into place.
+    if (saved && (file.write(bytes) != bytes.size() || !file.flush())) {
         saved = false;
         file.cancelWriting();
     }

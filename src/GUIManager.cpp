@@ -706,7 +706,11 @@ void GUIManager::saveDeviceId()
     bool saved = file.open(QIODevice::WriteOnly);
     QString error = file.errorString();
     if (saved) {
-        saved = file.write(bytes) == bytes.size() && file.commit();
+        // Flushed before commit(): in Qt 5 a write that fails only when flushed (a full
+        // card) still commits, and renames an empty file over the old id.
+        saved = file.write(bytes) == bytes.size() && file.flush() && file.commit();
+        if (!saved)
+            file.cancelWriting();
         error = file.errorString();
     } else {
         QFile direct(path);
