@@ -230,6 +230,12 @@ while h=$(handled_now); [ "$h" -lt "$sent" ]; do
   [ "$still" -lt 60 ] || break
   nap 0.5
 done
+# A milestone reached with the last validations, measured while the outcome screens
+# still alternate; the last sample a few seconds later, back on the scan screen.
+while [ ${#milestones[@]} -gt 0 ] && [ "$(handled_now)" -ge "${milestones[0]}" ]; do
+  sample "${milestones[0]}"
+  milestones=("${milestones[@]:1}")
+done
 nap 4
 sample "$((SECONDS - start))s"
 awk 'NR==1 {r0=$1; f0=$2} {if ($1>rmax) rmax=$1; if ($2>fmax) fmax=$2; r=$1; f=$2}
