@@ -61,7 +61,8 @@ for level in $levels; do
   app=$!
   pids+=("$app")
   for _ in $(seq 300); do
-    grep -q "Subscribing to 'vexa/board/status'" "$work/ticora.log" && break
+    # The broker's word, as the program says nothing at the lowest levels.
+    grep -q "as Ticora_$app " "$work/broker.log" && break
     kill -0 "$app" 2>/dev/null || { echo "the program did not start" >&2; tail "$work/ticora.log" >&2; exit 1; }
     sleep 0.1
   done
