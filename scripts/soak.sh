@@ -134,10 +134,12 @@ nap() { read -r -t "$1" -u 6 || true; }
 # tried again. Sets $handled, $valid and $refused.
 read_counts() {
   local try
-  for try in $(seq 100); do
+  for try in $(seq 200); do
     read -r handled valid refused <"$work/counts" 2>/dev/null || true
     [[ "${handled:-}" =~ ^[0-9]+$ ]] && return 0
     [ "${handled:-}" = connected ] && break
+    # Caught between truncation and writing: let the counter finish.
+    nap 0.002
   done
   handled=0 valid=0 refused=0
 }
