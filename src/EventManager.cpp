@@ -10,8 +10,8 @@
 #include <QQmlEngine>
 #include <QSettings>
 #include <QTemporaryFile>
-#include <QTimer>
 #include <QTimeZone>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 

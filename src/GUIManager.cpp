@@ -26,7 +26,6 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
-#include <QSaveFile>
 #include <QFontDatabase>
 #include <QJsonDocument>
 #include <QLocale>
@@ -34,6 +33,7 @@
 #include <QQuickStyle>
 #include <QResource>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QTextStream>
 #include <QUrl>
 #include <QtGlobal>

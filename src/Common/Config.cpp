@@ -50,8 +50,12 @@ constexpr int kMaxTextLength = 64 * 1024;
 } // namespace
 
 Config::Config(const QString& filename, const QVariantMap& defaults, QObject* parent)
-    : QObject(parent), m_filename(filename), m_settings(defaults), m_defaults(defaults),
-      m_watcher(new QFileSystemWatcher(this)), m_retry(new QTimer(this))
+    : QObject(parent)
+    , m_filename(filename)
+    , m_settings(defaults)
+    , m_defaults(defaults)
+    , m_watcher(new QFileSystemWatcher(this))
+    , m_retry(new QTimer(this))
 {
     m_retry->setSingleShot(true);
     m_retry->setInterval(RetryMillis);

@@ -1,6 +1,6 @@
 #include "Board.h"
-#include "ServiceClient.h"
 #include "ClientFixture.h"
+#include "ServiceClient.h"
 
 #include <QSignalSpy>
 #include <QtTest>

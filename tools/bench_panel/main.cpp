@@ -1,6 +1,7 @@
 // ticora-bench-panel: the panel's own costs beside a floor, measured in one run.
 //
-//   ticora-bench-panel --program P --floor F --responder R --sim S [--display :N] [--idle-seconds 20] [--runs 5] [--scans 40]
+//   ticora-bench-panel --program P --floor F --responder R --sim S
+//                      [--display :N] [--idle-seconds 20] [--runs 5] [--scans 40]
 //
 // Starts a private broker on 127.0.0.1, plays the validator service (a retained
 // "online" status, then card scans), pins the panel and its floor to core 0 and

@@ -343,7 +343,8 @@ QVector<SimValidator::Sample> SimValidator::samples()
     const State saved = m_state;
     QVector<Sample> out;
     const auto add = [&out](const QString& topic, const QJsonObject& t) {
-        out.append(Sample { topic, QJsonDocument(QJsonObject { { "transaction", t } }).toJson(QJsonDocument::Compact) });
+        out.append(
+            Sample { topic, QJsonDocument(QJsonObject { { "transaction", t } }).toJson(QJsonDocument::Compact) });
     };
     const QString card = m_base + "/rfid/scanned";
     const QString barcode = m_base + "/barcode/scanned";

@@ -56,7 +56,8 @@ int main(int argc, char* argv[])
                                      defaults.network);
     const QCommandLineOption device("device", "Device base topic (" + defaults.device + ").", "topic", defaults.device);
     const QCommandLineOption ui("ui", "Base topic of the user interface (" + defaults.ui + ").", "topic", defaults.ui);
-    parser.addOptions({ version, host, port, user, password, scenario, verbose, samples, blm, board, inspector, network, device, ui });
+    parser.addOptions({ version, host, port, user, password, scenario, verbose, samples, blm, board, inspector, network,
+        device, ui });
     parser.process(app);
     if (parser.isSet(version)) {
         std::printf("ticora-sim %s\n", TICORA_VERSION);
