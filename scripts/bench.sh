@@ -14,7 +14,7 @@ BUILD_DIR=${BUILD_DIR:-build}
 if [ ! -d "$BUILD_DIR" ]; then
   cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
-cmake --build "$BUILD_DIR" -j2 --target ticora ticora-bench-floor ticora-bench-responder ticora-bench-panel ticora-bench-mqtt bench_events >/dev/null
+cmake --build "$BUILD_DIR" -j2 --target ticora ticora-sim ticora-bench-floor ticora-bench-responder ticora-bench-panel ticora-bench-mqtt bench_events >/dev/null
 
 XVFB_PID=""
 WORK=$(mktemp -d)
@@ -61,6 +61,7 @@ TOOLS=$BUILD_ABS/tools/bench_panel
   --program "$BUILD_ABS/src/ticora" \
   --floor "$TOOLS/ticora-bench-floor" \
   --responder "$TOOLS/ticora-bench-responder" \
+  --sim "$BUILD_ABS/tools/sim/ticora-sim" \
   "${DISPLAY_ARG[@]}" "$@") || status=$?
 echo
 echo "MQTT round trip (one message in flight):"

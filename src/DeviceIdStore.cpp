@@ -57,26 +57,31 @@ void DeviceIdStore::saveDeviceId()
     const QString path = m_config.get(manager::keys::DeviceId).toString();
     GUI_LOG(qInfo) << "Saving device id to : " << path;
     const QByteArray bytes = m_id.toUtf8();
-    auto failed = [this, &path](const QString& reason) {
-        GUI_LOG(qCritical) << "ERROR: Could not save device S/N to file : " << path << " (" << reason << ")";
+    auto failed = [this, &path](const QString& reason, bool oldKept = false) {
+        GUI_LOG(qCritical) << "ERROR: Could not save device S/N to file : " << path << " (" << reason << ")"
+                           << (oldKept ? "; the file keeps the previous id" : "");
         emit saveFailed(reason);
     };
     // Written beside its name and renamed into place: a power cut mid-write leaves
     // the old id, never an empty file that would send the unit to the serial page.
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly)) {
-        if (file.write(bytes) != bytes.size() || !file.commit())
-            failed(file.errorString());
+        // Flushed before commit(): in Qt 5 a write that fails only when flushed (a full
+        // card) still commits, and renames an empty file over the old id.
+        if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
+            file.cancelWriting();
+            failed(file.errorString(), true);
+        }
         return;
     }
     // A folder that cannot hold a temporary file (/etc on a read-only root with the
-    // id file itself writable) leaves only a write in place.
+    // id file itself writable) leaves only a write in place, cut to size afterwards.
     QFile direct(path);
-    if (!QFileInfo(path).isFile() || !direct.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+    if (!QFileInfo(path).isFile() || !direct.open(QIODevice::ReadWrite)) {
         failed(direct.errorString().isEmpty() ? file.errorString() : direct.errorString());
         return;
     }
-    if (direct.write(bytes) != bytes.size() || !direct.flush())
+    if (direct.write(bytes) != bytes.size() || !direct.resize(bytes.size()) || !direct.flush())
         failed(direct.errorString());
 }
 

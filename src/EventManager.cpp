@@ -11,6 +11,7 @@
 #include <QSettings>
 #include <QTemporaryFile>
 #include <QTimeZone>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 
@@ -87,7 +88,11 @@ EventManager::EventManager(Config& config, const QString& fileName, QObject* par
     : QObject(parent)
     , m_config(config)
     , m_fileName(fileName)
+    , m_retry(new QTimer(this))
 {
+    m_retry->setSingleShot(true);
+    m_retry->setInterval(RetryMillis);
+    connect(m_retry, &QTimer::timeout, this, [this] { save(true); });
     load();
     clear(QDateTime::currentDateTime().addDays(-PruneDays));
 }
@@ -203,7 +208,7 @@ void EventManager::load()
     file.endGroup();
 }
 
-bool EventManager::save()
+bool EventManager::save(bool retry)
 {
     // Written beside the old file and renamed over it, so a power cut leaves one whole
     // file or the other, never a mix.
@@ -231,9 +236,15 @@ bool EventManager::save()
     ok = ok && QFileInfo(temp).isFile()
         && std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(m_fileName).constData()) == 0;
     if (!ok) {
-        EVENT_LOG(qWarning) << "WARN: Could not write event file : " << m_fileName;
+        // The entries stay in memory and the file is tried again until it is written.
+        if (!retry)
+            EVENT_LOG(qWarning) << "WARN: Could not write event file : " << m_fileName;
         if (QFileInfo(temp).isFile())
             QFile::remove(temp);
+        m_retry->start();
+    } else if (m_retry->isActive() || retry) {
+        m_retry->stop();
+        EVENT_LOG(qInfo) << "Event file written again : " << m_fileName;
     }
     return ok;
 }

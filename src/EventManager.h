@@ -7,6 +7,7 @@
 #include <functional>
 
 class Config;
+class QTimer;
 class Event;
 
 // The device's event history: at most about a thousand entries, none older than thirty
@@ -19,6 +20,9 @@ class EventManager : public QObject
 public:
     static constexpr int MaxLoaded = 1000;
     static constexpr int PruneDays = 30;
+    // After a failed write (a full storage card) the file is written again this often,
+    // until it succeeds; the entries stay in memory meanwhile.
+    static constexpr int RetryMillis = 5000;
 
     // "events.ini" in the directory of the executable.
     static QString defaultFileName();
@@ -53,7 +57,8 @@ public slots:
 
 private:
     void load();
-    bool save();
+    // A retry that fails again says nothing: the failure was reported when it began.
+    bool save(bool retry = false);
     void rebuild();
     void adopt(Event* event);
     void dispose(Event* event);
@@ -68,4 +73,5 @@ private:
     QDateTime m_from;
     QDateTime m_to;
     std::function<QDateTime()> m_now;
+    QTimer* m_retry;
 };

@@ -136,7 +136,9 @@ TestReport::Saved TestReport::save(const QString& dir, const QDateTime& when) co
     QSaveFile file(saved.fileName);
     const QByteArray bytes = report.toUtf8();
     saved.ok = file.open(QIODevice::WriteOnly | QIODevice::Text);
-    if (saved.ok && file.write(bytes) != bytes.size()) {
+    // Flushed here: Qt 5's commit() does not notice a buffered write that fails when it
+    // flushes (a full card), and would rename an empty file into place.
+    if (saved.ok && (file.write(bytes) != bytes.size() || !file.flush())) {
         saved.ok = false;
         file.cancelWriting();
     }

@@ -8,6 +8,7 @@
 #include <QFileSystemWatcher>
 #include <QJsonDocument>
 #include <QSettings>
+#include <QTimer>
 
 #include <cmath>
 #include <optional>
@@ -49,9 +50,20 @@ constexpr int kMaxTextLength = 64 * 1024;
 } // namespace
 
 Config::Config(const QString& filename, const QVariantMap& defaults, QObject* parent)
-    : QObject(parent), m_filename(filename), m_settings(defaults), m_defaults(defaults),
-      m_watcher(new QFileSystemWatcher(this))
+    : QObject(parent)
+    , m_filename(filename)
+    , m_settings(defaults)
+    , m_defaults(defaults)
+    , m_watcher(new QFileSystemWatcher(this))
+    , m_retry(new QTimer(this))
 {
+    m_retry->setSingleShot(true);
+    m_retry->setInterval(RetryMillis);
+    connect(m_retry, &QTimer::timeout, this, [this] {
+        m_retrying = true;
+        save();
+        m_retrying = false;
+    });
     if (!QFileInfo::exists(m_filename)) {
         CONFIG_LOG(qWarning) << "Creating default config file : " << m_filename;
         save();
@@ -332,7 +344,7 @@ void Config::load()
         emit configChanged(changes);
 }
 
-void Config::save()
+bool Config::save()
 {
     unwatch();
     if (!QFileInfo::exists(m_filename)) {
@@ -342,16 +354,27 @@ void Config::save()
         if (created.open(QIODevice::WriteOnly))
             created.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
+    bool ok = false;
     {
         QSettings file(m_filename, QSettings::IniFormat);
         file.setIniCodec("UTF-8");
         for (auto it = m_settings.cbegin(); it != m_settings.cend(); ++it)
             file.setValue(it.key(), it.value());
         file.sync();
-        if (file.status() != QSettings::NoError)
+        ok = file.status() == QSettings::NoError;
+    }
+    if (!ok) {
+        // One warning per failed change; the values stay in memory and the retries that
+        // fail again stay silent.
+        if (!m_retrying)
             CONFIG_LOG(qWarning) << "WARN: Could not write config file : " << m_filename;
+        m_retry->start();
+    } else if (m_retry->isActive() || m_retrying) {
+        m_retry->stop();
+        CONFIG_LOG(qInfo) << "Config file written again : " << m_filename;
     }
     watch();
+    return ok;
 }
 
 void Config::onFileChanged(const QString&)

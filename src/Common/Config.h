@@ -6,6 +6,7 @@
 #include <QVariantMap>
 
 class QFileSystemWatcher;
+class QTimer;
 
 // The settings store: the settings file's values over the built-in defaults, with
 // command-line overrides on top. Watches the file for edits made by other programs
@@ -28,7 +29,10 @@ public:
     QJsonObject toJson() const;
     void fromJson(const QJsonObject& object);
     void load();
-    void save();
+    // False when the file could not be written; it is then written again every
+    // RetryMillis until that works, the values staying in memory meanwhile.
+    bool save();
+    static constexpr int RetryMillis = 5000;
 
     // True when text read from the file or JSON means the same as the stored value
     // (the incoming value converted to the stored value's type; numbers by value).
@@ -59,4 +63,6 @@ private:
     QVariantMap m_defaults;
     QVariantMap m_overrides;
     QFileSystemWatcher* m_watcher;
+    QTimer* m_retry;
+    bool m_retrying = false;
 };

@@ -309,6 +309,9 @@ void MosquittoTransport::flushEvents()
         case Event::Message:
             emit messageReceived(ev.payload, ev.topic);
             break;
+        case Event::Dropped:
+            emit messageDropped(ev.topic, ev.rc);
+            break;
         }
     }
 }
@@ -328,6 +331,11 @@ void MosquittoTransport::onDisconnectCb(mosquitto*, void* self, int rc)
 void MosquittoTransport::onMessageCb(mosquitto*, void* self, const mosquitto_message* msg)
 {
     auto* t = static_cast<MosquittoTransport*>(self);
+    // The library's buffer is freed when this returns: an oversize message is never copied.
+    if (msg->payloadlen > MaxMessageBytes) {
+        t->m_events.append(Event { Event::Dropped, msg->payloadlen, {}, QString::fromUtf8(msg->topic) });
+        return;
+    }
     t->m_events.append(Event { Event::Message, 0, QByteArray(static_cast<const char*>(msg->payload), msg->payloadlen),
         QString::fromUtf8(msg->topic) });
 }

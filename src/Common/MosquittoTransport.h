@@ -52,8 +52,8 @@ private:
     // What the library's callbacks reported, delivered after the library call returns.
     struct Event
     {
-        enum Kind { Connack, Lost, Message } kind;
-        int rc;
+        enum Kind { Connack, Lost, Message, Dropped } kind;
+        int rc; // the size of a dropped message
         QByteArray payload;
         QString topic;
     };

@@ -92,6 +92,7 @@ void MqttClient::connect()
         QObject::connect(m_client, &MqttTransport::errorChanged, this, &MqttClient::onError);
         QObject::connect(m_client, &MqttTransport::stateChanged, this, &MqttClient::onStateChanged);
         QObject::connect(m_client, &MqttTransport::messageReceived, this, &MqttClient::onReceived);
+        QObject::connect(m_client, &MqttTransport::messageDropped, this, &MqttClient::onDropped);
     }
     MQTT_LOG(qDebug) << "Applying client configuration:";
     MQTT_LOG(qDebug) << "Hostname: " << m_hostname;
@@ -213,9 +214,21 @@ bool MqttClient::publish(const QByteArray& data, const QString& topic, quint8 qo
 
 void MqttClient::onReceived(const QByteArray& message, const QString& topic)
 {
+    // A transport that let one through is held to the same limit.
+    if (message.size() > MqttTransport::MaxMessageBytes) {
+        onDropped(topic, message.size());
+        return;
+    }
     if (debugEnabled())
         MQTT_LOG(qDebug) << "Received on topic: " << topic << "\n" << maskSecrets(QString::fromUtf8(message));
     emit received(message, topic.toUtf8());
+}
+
+void MqttClient::onDropped(const QString& topic, qint64 size)
+{
+    // Never the payload: it is not read, and could be anything.
+    MQTT_LOG(qCritical) << "Dropped a message of " << size << " bytes on topic '" << topic.left(256)
+                        << "': larger than the " << MqttTransport::MaxMessageBytes << " bytes any service sends";
 }
 
 void MqttClient::onError(MqttTransport::ClientError e)

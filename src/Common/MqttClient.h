@@ -70,6 +70,7 @@ private slots:
     void onTimeout();
     void onReconnect();
     void onReceived(const QByteArray& message, const QString& topic);
+    void onDropped(const QString& topic, qint64 size);
     void onError(manager::MqttTransport::ClientError e);
 
 private:

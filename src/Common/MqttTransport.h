@@ -30,6 +30,11 @@ public:
     };
     Q_ENUM(ClientError)
 
+    // No service sends a message near this size (the largest, a status with its lists,
+    // is a few kilobytes). Anything larger is dropped before it is copied, so one
+    // enormous message cannot take the memory of the unit.
+    static constexpr int MaxMessageBytes = 256 * 1024;
+
     explicit MqttTransport(QObject* parent = nullptr) : QObject(parent) {}
     ~MqttTransport() override = default;
 
@@ -79,6 +84,8 @@ signals:
     void connected();
     void disconnected();
     void messageReceived(const QByteArray& message, const QString& topic);
+    // A message larger than MaxMessageBytes arrived and was not read.
+    void messageDropped(const QString& topic, qint64 size);
 
 protected:
     // Same order as Qt's MQTT client: the state, then connected() or disconnected()

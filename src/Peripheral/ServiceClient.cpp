@@ -14,9 +14,45 @@ ServiceClient::ServiceClient(MqttClient& mqtt, const QString& base, const QStrin
     connect(&m_mqtt, &MqttClient::received, this, &ServiceClient::onMqttReceived);
 }
 
+namespace {
+
+// Counts the arrays and objects the parser would build, stopping past the limit;
+// brackets inside strings do not count.
+int containersUpTo(const QByteArray& text, int limit)
+{
+    int count = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (const char c : text) {
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if ((c == '[' || c == '{') && ++count > limit) {
+            break;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
 bool ServiceClient::parseObject(const QByteArray& payload, QJsonObject& object, QString* errorText)
 {
     const QByteArray text = payload.isEmpty() ? QByteArrayLiteral("{ }") : payload;
+    if (containersUpTo(text, MaxJsonContainers) > MaxJsonContainers) {
+        if (errorText)
+            *errorText = QStringLiteral("more than %1 arrays and objects in %2 bytes; not parsed")
+                             .arg(MaxJsonContainers)
+                             .arg(text.size());
+        object = QJsonObject();
+        return false;
+    }
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(text, &error);
     if (error.error != QJsonParseError::NoError) {

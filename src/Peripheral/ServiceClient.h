@@ -21,9 +21,14 @@ public:
 
     QString base() const { return m_base; }
 
+    // Parsing costs memory by the array or object far more than by the byte: a message of
+    // small nested arrays takes a hundred times its size. No service message comes near.
+    static constexpr int MaxJsonContainers = 4096;
+
     // Parses a payload as a JSON object: an empty payload is "{ }", a document that
     // is not an object gives an empty object. False (with the parser's text) when
-    // the payload does not parse.
+    // the payload does not parse or holds more than MaxJsonContainers arrays and
+    // objects, which is refused before parsing.
     static bool parseObject(const QByteArray& payload, QJsonObject& object, QString* errorText = nullptr);
     // The indented JSON text form of an object.
     static QByteArray toIndentedJson(const QJsonObject& object);

@@ -1,5 +1,6 @@
 #include "Board.h"
 #include "ClientFixture.h"
+#include "ServiceClient.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -558,6 +559,30 @@ private slots:
         QCOMPARE(f.log.lines().size(), 1);
         QCOMPARE(f.signals_.fired(), QStringList());
         QCOMPARE(f.board.status(), QString("online"));
+    }
+
+    // Past the limit of arrays and objects a message is refused unparsed with one line;
+    // brackets inside text do not count.
+    void tooManyArraysAreRefusedUnparsed()
+    {
+        Fixture f;
+        const int limit = manager::ServiceClient::MaxJsonContainers;
+        const auto status = [](bool on, int arrays, int brackets) {
+            return "{\"service\": true, \"device\": {\"active\": true, \"ignition\": "
+                + QByteArray(on ? "true" : "false") + ", \"pole\": \"" + QByteArray(brackets, '[') + "\"}, \"x\": ["
+                + QByteArray("[],").repeated(arrays) + "[]]}";
+        };
+        f.inject("/status", status(true, limit - 4, limit)); // three around them, one at the end
+        QCOMPARE(f.board.ignition(), true);
+        f.reset();
+        const QByteArray tooMany = status(false, limit - 3, 0);
+        f.inject("/status", tooMany);
+        QCOMPARE(f.log.lines(QtCriticalMsg),
+            QStringList { QString("Failed to parse JSON message: more than %1 arrays and "
+                                  "objects in %2 bytes; not parsed")
+                              .arg(limit)
+                              .arg(tooMany.size()) });
+        QCOMPARE(f.board.ignition(), true);
     }
 
     void membersOfTheWrongKindReadAsDefaults()

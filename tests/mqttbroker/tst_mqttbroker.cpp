@@ -402,13 +402,14 @@ private slots:
     void payloadsArriveWhole_data()
     {
         QTest::addColumn<QByteArray>("payload");
-        QByteArray big(1024 * 1024, Qt::Uninitialized);
+        // The largest message the client accepts.
+        QByteArray big(MqttTransport::MaxMessageBytes, Qt::Uninitialized);
         QRandomGenerator gen(7);
         gen.fillRange(reinterpret_cast<quint32*>(big.data()), big.size() / 4);
         QByteArray everyByte;
         for (int i = 0; i < 256; ++i)
             everyByte.append(char(i));
-        QTest::newRow("1 MB random") << big;
+        QTest::newRow("largest accepted, random") << big;
         QTest::newRow("every byte value") << everyByte;
         QTest::newRow("empty") << QByteArray();
     }
@@ -434,6 +435,35 @@ private slots:
         QVERIFY(rx.at(1).at(0).toByteArray() == payload);
     }
 
+    // A message larger than any service sends is dropped unread with one line naming the
+    // topic and the size, never the payload; the connection and what follows carry on.
+    void oversizeMessageIsDroppedWithOneLine()
+    {
+        Broker broker;
+        if (!broker.start())
+            QSKIP("mosquitto cannot be started here");
+        MqttClient client;
+        pointAt(client, broker);
+        client.subscribe("o/#");
+        QSignalSpy conn(&client, &MqttClient::connected);
+        QSignalSpy lost(&client, &MqttClient::disconnected);
+        QSignalSpy rx(&client, &MqttClient::received);
+        client.connect();
+        QTRY_COMPARE_WITH_TIMEOUT(conn.size(), 1, 15000);
+        QVERIFY(client.publish(QByteArray(MqttTransport::MaxMessageBytes + 1, 'S'), "o/big"));
+        QVERIFY(client.publish("after", "o/after"));
+        QTRY_COMPARE_WITH_TIMEOUT(rx.size(), 1, 15000);
+        QCOMPARE(rx.at(0).at(1).toByteArray(), QByteArray("o/after"));
+        const QStringList dropped = logLinesStartingWith("[MqttClient] Dropped");
+        QCOMPARE(dropped,
+            QStringList { QStringLiteral("[MqttClient] Dropped a message of %1 bytes on topic 'o/big': larger than the "
+                                         "%2 bytes any service sends")
+                              .arg(MqttTransport::MaxMessageBytes + 1)
+                              .arg(MqttTransport::MaxMessageBytes) });
+        QVERIFY(logLinesStartingWith("[MqttClient] Received on topic: o/big").isEmpty());
+        QCOMPARE(lost.size(), 0);
+    }
+
     // More than the socket buffers hold while the broker is frozen: the rest can only
     // leave through the write notifier once it wakes up.
     void backlogDrainsWhenBrokerWakes()
@@ -453,11 +483,11 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rx.size(), 1, 15000);
         rx.clear();
 
-        const int count = 24;
+        const int count = 96;
         QList<QByteArray> sent;
         broker.pause();
         for (int i = 0; i < count; ++i) {
-            sent.append(QByteArray(1024 * 1024, char('a' + i)));
+            sent.append(QByteArray(MqttTransport::MaxMessageBytes, char('0' + i)));
             QVERIFY(client.publish(sent.last(), "b/big"));
         }
         broker.resume();

@@ -1,6 +1,7 @@
 // ticora-bench-panel: the panel's own costs beside a floor, measured in one run.
 //
-//   ticora-bench-panel --program P --floor F --responder R [--display :N] [--idle-seconds 20] [--runs 5] [--scans 40]
+//   ticora-bench-panel --program P --floor F --responder R --sim S
+//                      [--display :N] [--idle-seconds 20] [--runs 5] [--scans 40]
 //
 // Starts a private broker on 127.0.0.1, plays the validator service (a retained
 // "online" status, then card scans), pins the panel and its floor to core 0 and
@@ -240,23 +241,29 @@ bool writeProgramConfig(const Setup& s)
     return true;
 }
 
-QByteArray scanPayload(int n)
+// The card validations the simulator plays (ticora-sim --samples), valid and refused in
+// turn, so every scan changes the screen.
+QList<QByteArray> g_samples;
+
+bool loadSamples(const QString& sim)
 {
-    QJsonObject card { { QStringLiteral("uid"), QStringLiteral("04A1B2C3D4%1").arg(n % 100, 2, 10, QLatin1Char('0')) },
-        { QStringLiteral("storedJourneys"),
-            QJsonObject { { QStringLiteral("after"), 100 - n }, { QStringLiteral("transferRemainingMin"), 90 },
-                { QStringLiteral("activationTimestamp"), QStringLiteral("2026-12-08T10:00:00Z") } } } };
-    QJsonObject t { { QStringLiteral("type"), 5 }, { QStringLiteral("fareProductName"), QStringLiteral("10 journeys") },
-        { QStringLiteral("card"), card } };
-    // Valid and refused in turn, so every scan changes the screen.
-    if (n % 2 == 0) {
-        t.insert(QStringLiteral("result"), true);
-    } else {
-        t.insert(QStringLiteral("result"), false);
-        t.insert(QStringLiteral("denyReason"), QJsonObject { { QStringLiteral("id"), 204 } });
+    QProcess p;
+    p.start(sim, { QStringLiteral("--samples") });
+    if (!p.waitForFinished(30000) || p.exitCode() != 0) {
+        std::fprintf(stderr, "%s --samples failed\n", qPrintable(sim));
+        return false;
     }
-    return QJsonDocument(QJsonObject { { QStringLiteral("transaction"), t } }).toJson(QJsonDocument::Compact);
+    for (const QByteArray& line : p.readAllStandardOutput().split('\n')) {
+        const int space = line.indexOf(' ');
+        if (space > 0 && line.left(space).endsWith("/rfid/scanned"))
+            g_samples.append(line.mid(space + 1));
+    }
+    if (g_samples.isEmpty())
+        std::fprintf(stderr, "%s printed no card validations\n", qPrintable(sim));
+    return !g_samples.isEmpty();
 }
+
+QByteArray scanPayload(int n) { return g_samples.at(n % g_samples.size()); }
 
 // The validator service's side: retained status, scans out, sound requests in. A
 // bare libmosquitto client on its own network thread, so the arrival of a sound
@@ -486,11 +493,12 @@ int main(int argc, char* argv[])
     const QCommandLineOption program("program", "The panel program.", "path");
     const QCommandLineOption floor("floor", "The floor program (ticora-bench-floor).", "path");
     const QCommandLineOption responder("responder", "The bare client (ticora-bench-responder).", "path");
+    const QCommandLineOption sim("sim", "The simulator, whose sample validations are sent (ticora-sim).", "path");
     const QCommandLineOption display("display", "X display for the idle figure under X (e.g. Xvfb's).", "display");
     const QCommandLineOption idle("idle-seconds", "Seconds of each idle measurement (20).", "seconds", "20");
     const QCommandLineOption runs("runs", "Start-up runs of each program (5).", "count", "5");
     const QCommandLineOption scanCount("scans", "Scans sent to each (40, at least 20).", "count", "40");
-    parser.addOptions({ program, floor, responder, display, idle, runs, scanCount });
+    parser.addOptions({ program, floor, responder, sim, display, idle, runs, scanCount });
     parser.process(app);
 
     Setup s;
@@ -501,10 +509,12 @@ int main(int argc, char* argv[])
     s.idleSeconds = qMax(5, parser.value(idle).toInt());
     s.runs = qMax(1, parser.value(runs).toInt());
     s.scans = qMax(20, parser.value(scanCount).toInt());
-    if (s.program.isEmpty() || s.floor.isEmpty() || s.responder.isEmpty()) {
-        std::fprintf(stderr, "--program, --floor and --responder are needed\n");
+    if (s.program.isEmpty() || s.floor.isEmpty() || s.responder.isEmpty() || !parser.isSet(sim)) {
+        std::fprintf(stderr, "--program, --floor, --responder and --sim are needed\n");
         return 2;
     }
+    if (!loadSamples(parser.value(sim)))
+        return 1;
 
     Broker broker;
     if (!broker.start()) {

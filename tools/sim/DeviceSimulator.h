@@ -62,6 +62,7 @@ public:
     void setEchoPublished(bool echo);
 
     const SimTopics& topics() const { return m_topics; }
+    SimValidator* validator() const { return m_validator; }
 
 signals:
     void output(const QString& line);

@@ -338,6 +338,33 @@ QJsonObject SimValidator::barcodeTransaction(bool valid, int denyId)
     return t;
 }
 
+QVector<SimValidator::Sample> SimValidator::samples()
+{
+    const State saved = m_state;
+    QVector<Sample> out;
+    const auto add = [&out](const QString& topic, const QJsonObject& t) {
+        out.append(
+            Sample { topic, QJsonDocument(QJsonObject { { "transaction", t } }).toJson(QJsonDocument::Compact) });
+    };
+    const QString card = m_base + "/rfid/scanned";
+    const QString barcode = m_base + "/barcode/scanned";
+    for (const TicketKind& k : kKinds) {
+        m_state.balanceCents = 1250;
+        m_state.journeys = 10;
+        m_state.cappedCents = 0;
+        add(card, cardTransaction(QLatin1String(k.word), k.type, true, 0));
+        add(card, cardTransaction(QLatin1String(k.word), k.type, false, 200));
+    }
+    add(barcode, barcodeTransaction(true, 0));
+    add(barcode, barcodeTransaction(false, 100));
+    add(card, cardTransaction(QStringLiteral("epurse"), 2, true, 0));
+    add(card, cardTransaction(QStringLiteral("epurse"), 2, false, 207));
+    add(barcode, barcodeTransaction(true, 0));
+    add(barcode, barcodeTransaction(false, 103));
+    m_state = saved;
+    return out;
+}
+
 bool SimValidator::cmdTap(const QStringList& args)
 {
     if (args.isEmpty())

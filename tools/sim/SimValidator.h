@@ -2,6 +2,8 @@
 
 #include "SimService.h"
 
+#include <QVector>
+
 class QTimer;
 
 // The validator service with its card and barcode readers: status, information and
@@ -23,6 +25,17 @@ public:
     bool cmdCard(const QStringList& args);
     bool cmdStatus(const QStringList& args);
     bool cmdMaint(const QStringList& args);
+
+    // One validation the service would publish: its topic and its JSON message.
+    struct Sample
+    {
+        QString topic;
+        QByteArray payload;
+    };
+    // The tickets "tap" and "scan" play, every kind valid and refused in turn (so each
+    // one changes the screen), with an already-validated card and barcode among them.
+    // The soak and the benchmarks replay these; the simulator's own state is untouched.
+    QVector<Sample> samples();
 
 private:
     struct State

@@ -1,6 +1,7 @@
 #include "CommandQueue.h"
 #include "DeviceSimulator.h"
 #include "MqttClient.h"
+#include "SimValidator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -44,6 +45,8 @@ int main(int argc, char* argv[])
     const QCommandLineOption password({ "p", "password" }, "MQTT password.", "password");
     const QCommandLineOption scenario({ "s", "scenario" }, "Run the commands of this file after connecting.", "file");
     const QCommandLineOption verbose({ "v", "verbose" }, "Also print every publication (PUB lines) and debug output.");
+    const QCommandLineOption samples("samples",
+        "Print the sample validations the tap and scan commands play, one \"topic message\" line each, and exit.");
     const SimTopics defaults;
     const QCommandLineOption blm("blm", "Validator base topic (" + defaults.blm + ").", "topic", defaults.blm);
     const QCommandLineOption board("board", "Board base topic (" + defaults.board + ").", "topic", defaults.board);
@@ -53,7 +56,8 @@ int main(int argc, char* argv[])
                                      defaults.network);
     const QCommandLineOption device("device", "Device base topic (" + defaults.device + ").", "topic", defaults.device);
     const QCommandLineOption ui("ui", "Base topic of the user interface (" + defaults.ui + ").", "topic", defaults.ui);
-    parser.addOptions({ version, host, port, user, password, scenario, verbose, blm, board, inspector, network, device, ui });
+    parser.addOptions({ version, host, port, user, password, scenario, verbose, samples, blm, board, inspector, network,
+        device, ui });
     parser.process(app);
     if (parser.isSet(version)) {
         std::printf("ticora-sim %s\n", TICORA_VERSION);
@@ -102,6 +106,11 @@ int main(int argc, char* argv[])
     mqtt.setWillRetain(false);
 
     DeviceSimulator sim(mqtt, topics);
+    if (parser.isSet(samples)) {
+        for (const SimValidator::Sample& s : sim.validator()->samples())
+            writeLine(s.topic + QLatin1Char(' ') + QString::fromUtf8(s.payload));
+        return 0;
+    }
     sim.setEchoPublished(parser.isSet(verbose));
     QObject::connect(&sim, &DeviceSimulator::output, &writeLine);
 
