@@ -13,6 +13,7 @@
 #include <QTimeZone>
 #include <QTimer>
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #define EVENT_LOG(level) level().noquote().nospace() << "[EventManager] "
@@ -35,14 +36,85 @@ QString text(const QVariant& value)
 
 // The settings class decodes "@Variant(...)" and "@DateTime(...)" values as any serialised
 // value as soon as their section is read, and a damaged one (a list claiming thousands of
-// millions of entries) makes it attempt an allocation of gigabytes. This log writes only
-// date-times, whose serialised form starts with the date-time type id, so every other
-// serialised value is dropped before the file is parsed.
+// millions of entries, a time zone name of gigabytes) makes it attempt an allocation of
+// gigabytes. This log writes only local, UTC or fixed-offset date-times, so every other
+// serialised value is dropped before the file is parsed. The value is unescaped first as
+// the settings class would (quotes, \x and octal escapes, list commas): an "@" made by
+// any of them counts.
+
+// The bytes the settings class would make of an escaped value, its list commas kept as
+// 0x01 markers; false when it ends inside an escape.
+QByteArray unescaped(const QByteArray& raw)
+{
+    QByteArray out;
+    bool quoted = false;
+    for (int i = 0; i < raw.size(); ++i) {
+        const char c = raw.at(i);
+        if (c == '"') {
+            quoted = !quoted;
+            continue;
+        }
+        if (c == ',' && !quoted) {
+            out += '\x01';
+            continue;
+        }
+        if (c != '\\' || i + 1 >= raw.size()) {
+            out += c;
+            continue;
+        }
+        const char e = raw.at(++i);
+        int base = 0;
+        if (e == 'x' || e == 'X')
+            base = 16;
+        else if (e >= '0' && e <= '7')
+            base = 8;
+        if (base == 0) {
+            static const QByteArray from("abfnrtv"), to("\a\b\f\n\r\t\v");
+            const int k = from.indexOf(e);
+            out += k >= 0 ? to.at(k) : e;
+            continue;
+        }
+        int j = base == 16 ? i + 1 : i;
+        uint code = 0;
+        for (; j < raw.size(); ++j) {
+            const int digit = QByteArray("0123456789abcdef").indexOf(char(std::tolower(raw.at(j))));
+            if (digit < 0 || digit >= base)
+                break;
+            code = qMin(code * uint(base) + uint(digit), 0xffffu);
+        }
+        i = j - 1;
+        // A character beyond one byte cannot begin a serialised value; keep a stand-in.
+        out += code <= 0xff ? char(code) : '?';
+    }
+    return out;
+}
+
+// A date-time as this log writes it: the date-time type id, the null flag, the day and
+// the time, and a local, UTC or fixed-offset spec; no time zone, whose name is read with
+// a length the file gives.
+bool ownTimeStamp(const QByteArray& element)
+{
+    if (!element.startsWith("@DateTime(") || !element.endsWith(')'))
+        return false;
+    const QByteArray bytes = element.mid(10, element.size() - 11);
+    static const QByteArray typeId("\0\0\0\x10", 4);
+    if (!bytes.startsWith(typeId))
+        return false;
+    const int spec = 4 + 1 + 8 + 4;
+    if (bytes.size() == spec + 1)
+        return bytes.at(spec) == 0 || bytes.at(spec) == 1;
+    return bytes.size() == spec + 1 + 4 && bytes.at(spec) == 2;
+}
+
 bool foreignSerialisedValue(const QByteArray& value)
 {
-    if (value.startsWith("@Variant("))
-        return true;
-    return value.startsWith("@DateTime(") && !value.startsWith("@DateTime(\\0\\0\\0\\x10");
+    const QList<QByteArray> elements = unescaped(value).split('\x01');
+    for (QByteArray element : elements) {
+        element = element.trimmed();
+        if (element.startsWith('@') && !element.startsWith("@@") && !(elements.size() == 1 && ownTimeStamp(element)))
+            return true;
+    }
+    return false;
 }
 
 QByteArray withoutSerialisedVariants(const QByteArray& content, int* dropped)

@@ -344,6 +344,16 @@ private slots:
         QTest::newRow("huge serialised value as a time")
             << QByteArray("[events]\n1\\name=a\n1\\timestamp=@DateTime(\\0\\0\\0\\t\\xff\\xff\\xff\\xff)\n")
             << QStringList { "a" };
+        // Made by quotes, an escape or a list comma, as the settings class reads them; a
+        // time in a named zone reads its name with the length the file gives.
+        QTest::newRow("serialised value behind quotes and escapes")
+            << QByteArray("[events]\n1\\name=a\n1\\x=\"\"@Date\"\"Time(\\0\\0\\0\\t\\xff\\xff\\xff\\xff)\n"
+                          "1\\y=\\x40Variant(\\0\\0\\0\\t\\0\\xff\\xff\\xff\\xff)\n1\\z=b, @Variant(\\0)\n")
+            << QStringList { "a" };
+        QTest::newRow("time in a named zone")
+            << QByteArray("[events]\n1\\name=a\n1\\timestamp=@DateTime(\\0\\0\\0\\x10\\0\\0\\0\\0\\0\\0%"
+                          "\\x8b\\xdf\\x3\\x2\\xbe\\xd8\\x3\\x7f\\xff\\xff\\xff)\n")
+            << QStringList { "a" };
         QTest::newRow("comma in hand-edited text")
             << QByteArray("[events]\n1\\name=one, two\n") << QStringList { "one,two" };
         static const char garbage[] = "\x00\xff\x01[[[=\n\\\\\n@Variant(\x7f";
