@@ -122,9 +122,21 @@ QByteArray withoutSerialisedVariants(const QByteArray& content, int* dropped)
     QByteArray kept;
     kept.reserve(content.size());
     *dropped = 0;
-    for (const QByteArray& line : content.split('\n')) {
-        const int eq = line.indexOf('=');
-        if (eq >= 0 && foreignSerialisedValue(line.mid(eq + 1).trimmed())) {
+    // The settings class ends a line at either break, and finds the end of a key past
+    // escaped characters ("1\\=x=..."): both readings of a line are checked.
+    QByteArray lines = content;
+    lines.replace('\r', '\n');
+    for (const QByteArray& line : lines.split('\n')) {
+        const int plain = line.indexOf('=');
+        int escaped = -1;
+        for (int i = 0; i < line.size() && escaped < 0; ++i) {
+            if (line.at(i) == '\\')
+                ++i;
+            else if (line.at(i) == '=')
+                escaped = i;
+        }
+        auto foreignAfter = [&line](int eq) { return eq >= 0 && foreignSerialisedValue(line.mid(eq + 1).trimmed()); };
+        if (foreignAfter(plain) || (escaped != plain && foreignAfter(escaped))) {
             ++*dropped;
             continue;
         }

@@ -348,7 +348,8 @@ private slots:
         // time in a named zone reads its name with the length the file gives.
         QTest::newRow("serialised value behind quotes and escapes")
             << QByteArray("[events]\n1\\name=a\n1\\x=\"\"@Date\"\"Time(\\0\\0\\0\\t\\xff\\xff\\xff\\xff)\n"
-                          "1\\y=\\x40Variant(\\0\\0\\0\\t\\0\\xff\\xff\\xff\\xff)\n1\\z=b, @Variant(\\0)\n")
+                          "1\\y=\\x40Variant(\\0\\0\\0\\t\\0\\xff\\xff\\xff\\xff)\n1\\z=b, @Variant(\\0)\n"
+                          "1\\=w=@Variant(\\0\\0\\0\\t\\0\\xff\\xff\\xff\\xff)\n1\\v=b\r1\\u=@Variant(\\0)\n")
             << QStringList { "a" };
         QTest::newRow("time in a named zone")
             << QByteArray("[events]\n1\\name=a\n1\\timestamp=@DateTime(\\0\\0\\0\\x10\\0\\0\\0\\0\\0\\0%"
