@@ -23,7 +23,7 @@ TARGET_PACKAGES=(
   qml-module-qtquick-layouts qml-module-qtgraphicaleffects qml-module-qtquick-extras
   qml-module-qtquick-controls qml-module-qttest qml-module-qtqml-models2
   qml-module-qtquick-virtualkeyboard qtvirtualkeyboard-plugin qml-module-qt-labs-folderlistmodel
-  qt5-image-formats-plugins
+  qt5-image-formats-plugins libmicrohttpd-dev
 )
 # The build machine's side: compiler, emulator, package tools. The Qt code generators
 # come with scripts/install-deps.sh.
