@@ -8,6 +8,7 @@
 #include "Diagnostics.h"
 #include "Event.h"
 #include "EventManager.h"
+#include "FareCurrency.h"
 #include "GuiLog.h"
 #include "GuiService.h"
 #include "IPv4.h"
@@ -60,6 +61,7 @@ GUIManager::GUIManager(Config& config, const Options& options, QObject* parent)
     m_network = new manager::Network(*m_mqtt, m_config.get(manager::keys::TopicsNetwork).toString(), this);
     m_update = new manager::Update(*m_mqtt, m_config.get(manager::keys::TopicsDevice).toString(), this);
     m_clock = new manager::Clock(*m_mqtt, m_config.get(manager::keys::TopicsDevice).toString(), this);
+    m_currency = new FareCurrency(*m_clock, m_config, this);
     m_session = new SessionManager(m_config, this);
     m_deviceIds = new DeviceIdStore(m_config, this);
     // The screen time-out and display-off timers.
@@ -74,6 +76,7 @@ GUIManager::GUIManager(Config& config, const Options& options, QObject* parent)
     connect(m_deviceIds, &DeviceIdStore::saveFailed, this, &GUIManager::errorOccured);
     connect(m_screens, &ScreenController::messageChanged, this, &GUIManager::messageChanged);
     connect(m_translation, &Translation::languageChanged, this, &GUIManager::languageChanged);
+    connect(m_currency, &FareCurrency::symbolChanged, this, &GUIManager::currencySymbolChanged);
     connect(m_service, &GuiService::connectionMessage, this, &GUIManager::setMessage);
     connect(m_service, &GuiService::disconnected, this,
             [this] { setOutOfOrderScreen(QStringLiteral("Disconnected")); });
@@ -99,6 +102,7 @@ GUIManager::~GUIManager()
     delete m_screens;
     delete m_deviceIds;
     delete m_session;
+    delete m_currency;
     delete m_clock;
     delete m_update;
     delete m_network;
@@ -394,6 +398,7 @@ void GUIManager::saveDeviceIdRequest(const QString& deviceId)
 // ---------------------------------------------------------------- language
 
 QString GUIManager::language() const { return m_translation->language(); }
+QString GUIManager::currencySymbol() const { return m_currency->symbol(); }
 void GUIManager::setLanguage(const QString& value) { m_translation->setLanguage(value); }
 
 // ---------------------------------------------------------------- maintenance barcode

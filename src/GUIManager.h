@@ -17,6 +17,7 @@
 class Config;
 class DeviceIdStore;
 class EventManager;
+class FareCurrency;
 class GuiService;
 class IgnitionControl;
 class MaintenanceBarcode;
@@ -56,6 +57,8 @@ class GUIManager : public QObject
     Q_PROPERTY(manager::Update* update READ update NOTIFY updateChanged)
     Q_PROPERTY(manager::Clock* clock READ clock NOTIFY clockChanged)
     Q_PROPERTY(int animSwitchSec READ animSwitchSec WRITE setAnimSwitchSec NOTIFY animSwitchSecChanged)
+    // The fare system's money sign, whatever language the passenger chose.
+    Q_PROPERTY(QString currencySymbol READ currencySymbol NOTIFY currencySymbolChanged)
 
 public:
     // The built-in configuration: every key of the system with its default value.
@@ -77,6 +80,7 @@ public:
     QString screen() const;
     QString deviceId() const;
     QString language() const;
+    QString currencySymbol() const;
     QString dynTr() const { return QString(); }
     QString message() const;
     bool showCursor() const;
@@ -120,6 +124,7 @@ signals:
     void screenChanged();
     void deviceIdChanged();
     void languageChanged();
+    void currencySymbolChanged();
     void settingsAccessGranted();
     void settingsAccessDenied();
     void messageChanged();
@@ -180,6 +185,7 @@ private:
     manager::Network* m_network;
     manager::Update* m_update;
     manager::Clock* m_clock;
+    FareCurrency* m_currency;
     SessionManager* m_session;
     DeviceIdStore* m_deviceIds;
     ScreenController* m_screens;

@@ -13,10 +13,11 @@ Item {
     property string block: ""
     property var details: ({})
     property var locale: Qt.locale()
+    property string currencySymbol: ""
     property var captions: ({})
     property var units: ({})
 
-    readonly property var content: compose(block, details, locale, captions, units)
+    readonly property var content: compose(block, details, locale, currencySymbol, captions, units)
 
     function periodText(minutes) {
         var p = Logic.period(minutes)
@@ -28,7 +29,7 @@ Item {
         return details ? details[name] : undefined
     }
 
-    function compose(block, details, locale, captions, units) {
+    function compose(block, details, locale, currencySymbol, captions, units) {
         var c = { "left": "", "leftValue": "", "leftBold": true,
                   "right": "", "rightValue": "", "rightBold": true }
         switch (block) {
@@ -46,7 +47,7 @@ Item {
             c.left = captions.remaining
             c.leftValue = periodText(field("transferRemainingMin"))
             c.right = captions.balance
-            c.rightValue = Logic.currency(field("remaining"), locale)
+            c.rightValue = Logic.currency(field("remaining"), locale, currencySymbol)
             c.rightBold = false
             break
         case "period":
@@ -57,10 +58,10 @@ Item {
             break
         case "purse":
             c.left = captions.deducted
-            c.leftValue = Logic.currency(field("deducted"), locale)
+            c.leftValue = Logic.currency(field("deducted"), locale, currencySymbol)
             c.leftBold = false
             c.right = captions.balance
-            c.rightValue = Logic.currency(field("remaining"), locale)
+            c.rightValue = Logic.currency(field("remaining"), locale, currencySymbol)
             c.rightBold = false
             break
         }

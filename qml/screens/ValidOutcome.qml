@@ -55,6 +55,7 @@ Item {
             block: page.block
             details: transaction.details
             locale: page.pageLocale
+            currencySymbol: manager.currencySymbol
             captions: page.captions
             units: page.units
         }

@@ -93,12 +93,13 @@ function pictureAddress(value) {
     return ""
 }
 
-// An amount of money in the locale's currency format.
-function currency(amount, locale) {
+// An amount of money in the locale's number format; the sign is the fare system's
+// when given, so a passenger's language never changes the money.
+function currency(amount, locale, symbol) {
     var value = Number(amount)
     if (isNaN(value))
         value = 0
-    return value.toLocaleCurrencyString(locale)
+    return symbol ? value.toLocaleCurrencyString(locale, symbol) : value.toLocaleCurrencyString(locale)
 }
 
 // A date as "d MMM yy" in the locale; empty when there is none.

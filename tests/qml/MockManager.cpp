@@ -99,6 +99,7 @@ void MockManager::reset()
     setMessage(QString());
     setShowCursor(true);
     setAnimSwitchSec(0);
+    setProperty("currencySymbol", QString());
     m_maintenanceRequests = 0;
     m_savedDeviceIds.clear();
     m_loginPins.clear();

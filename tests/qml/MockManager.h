@@ -28,6 +28,7 @@ class MockManager : public QObject
     Q_PROPERTY(QStringList loginPins READ loginPins NOTIFY callsChanged)
     Q_PROPERTY(int logoutRequests READ logoutRequests NOTIFY callsChanged)
     Q_PROPERTY(bool catalogueLoaded READ catalogueLoaded NOTIFY languageChanged)
+    Q_PROPERTY(QString currencySymbol MEMBER m_currencySymbol NOTIFY currencySymbolChanged)
 
 public:
     using QObject::QObject;
@@ -81,6 +82,7 @@ signals:
     void screenSaverImgChanged();
     void animSwitchSecChanged();
     void callsChanged();
+    void currencySymbolChanged();
 
 private:
     QPointer<QQmlEngine> m_engine;
@@ -96,4 +98,5 @@ private:
     int m_logoutRequests = 0;
     QTranslator m_translator;
     bool m_catalogueLoaded = false;
+    QString m_currencySymbol;
 };

@@ -197,6 +197,13 @@ Item {
             mock.language = "en_IE"
             value = detail(block, "detailLeftValue")
             verify(value.indexOf("1.50") >= 0, value)
+            // English shown on a euro unit: English digits, the fare system's sign.
+            mock.currencySymbol = "€"
+            mock.language = "en_US"
+            compare(detail(block, "detailLeftValue"), "€1.50")
+            compare(detail(block, "detailRightValue"), "€10.00")
+            mock.language = "el_GR"
+            compare(detail(block, "detailLeftValue"), "1,50 €")
         }
 
         function test_windowScreensFollowEachNewTransaction() {

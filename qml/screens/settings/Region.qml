@@ -5,6 +5,7 @@ import QtQuick.Extras 1.4
 import QtQuick.Layouts 1.15
 import "../../controls"
 import "logic.js" as Logic
+import "../logic.js" as Screens
 
 // Language and formats, time zone and NTP.
 Item {
@@ -76,7 +77,7 @@ Item {
                 objectName: "currencyFormat"
                 Layout.fillWidth: true
                 horizontalAlignment: Text.AlignRight
-                text: Number(0.99).toLocaleCurrencyString(page.pageLocale)
+                text: Screens.currency(0.99, page.pageLocale, manager.currencySymbol)
                 font.pixelSize: Theme.settingsTextPixels
                 font.bold: true
             }
