@@ -203,7 +203,7 @@ Item {
             compare(detail(block, "detailLeftValue"), "€1.50")
             compare(detail(block, "detailRightValue"), "€10.00")
             mock.language = "el_GR"
-            compare(detail(block, "detailLeftValue"), "1,50 €")
+            compare(detail(block, "detailLeftValue"), "1,50\u00a0€")
         }
 
         function test_windowScreensFollowEachNewTransaction() {
