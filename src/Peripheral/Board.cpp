@@ -44,15 +44,12 @@ QJsonObject ledStep(int r, int g, int b, int duration)
 
 } // namespace
 
-#define BOARD_LOG(level) level().noquote().nospace() << tag()
-
 Board::Board(MqttClient& mqtt, const QString& base, QObject* parent)
     : ServiceClient(mqtt, base, QStringLiteral("[Board] "), parent)
 {
     connect(&m_mqtt, &MqttClient::connected, this, &Board::refresh);
-    connect(&m_monitorTimer, &QTimer::timeout, this, &Board::refresh);
 
-    BOARD_LOG(qInfo) << "Subscribing to topics";
+    log(QtInfoMsg) << "Subscribing to topics";
     subscribe(topic("/info"));
     subscribe(topic("/status"));
     subscribe(topic("/config"));
@@ -61,16 +58,6 @@ Board::Board(MqttClient& mqtt, const QString& base, QObject* parent)
     subscribe(topic("/audio"));
     subscribe(topic("/event"));
 }
-
-QString Board::poleId() const { return m_device.value(QLatin1String("poleId")).toString(); }
-double Board::temperature() const { return m_device.value(QLatin1String("temperature")).toDouble(); }
-double Board::voltage() const { return m_device.value(QLatin1String("voltage")).toDouble(); }
-qint64 Board::uptime() const { return integerOf(m_device.value(QLatin1String("uptime"))); }
-bool Board::rtcFailed() const { return m_device.value(QLatin1String("rtcFailed")).toBool(); }
-int Board::displayBrightness() const { return m_display.value(QLatin1String("brightness")).toInt(); }
-int Board::ambientLightSensor() const { return m_display.value(QLatin1String("sensor")).toInt(); }
-QString Board::displayBrightnessMode() const { return m_display.value(QLatin1String("mode")).toString(); }
-bool Board::audioEnabled() const { return !m_audio.value(QStringLiteral("mute"), false).toBool(); }
 
 QVariantList Board::peripherals() const
 {
@@ -97,7 +84,7 @@ QVariantList Board::peripherals() const
 
 void Board::refresh()
 {
-    BOARD_LOG(qDebug) << "Refreshing data";
+    log(QtDebugMsg) << "Refreshing data";
     const QByteArray empty = QByteArrayLiteral("{}");
     publish(topic("/status/get"), empty);
     publish(topic("/display/get"), empty);
@@ -105,25 +92,9 @@ void Board::refresh()
     publish(topic("/audio/get"), empty);
 }
 
-void Board::monitor(int msec)
-{
-    if (msec < 0) {
-        BOARD_LOG(qWarning) << "WARN: Invalid monitor interval : " << msec << " msec(s)";
-        return;
-    }
-    if (msec == 0) {
-        BOARD_LOG(qInfo) << "Monitor stopped";
-        m_monitorTimer.stop();
-        return;
-    }
-    BOARD_LOG(qInfo) << "Monitor started : " << msec << " msec(s)";
-    m_monitorTimer.start(msec);
-    refresh();
-}
-
 void Board::playLedPattern(const char* name, int repeat, const QJsonArray& steps)
 {
-    BOARD_LOG(qInfo) << "Setting LEDs to : " << name;
+    log(QtInfoMsg) << "Setting LEDs to : " << name;
     publishJson(topic("/led/play/request/1"),
         QJsonObject { { QStringLiteral("repeat"), repeat }, { QStringLiteral("steps"), steps } });
 }
@@ -146,7 +117,7 @@ void Board::setLedOff() { publish(topic("/led/off/request/1"), QByteArray()); }
 
 void Board::playBuzzer(int onMsec, int offMsec, int repeat)
 {
-    BOARD_LOG(qInfo)
+    log(QtInfoMsg)
         << QStringLiteral("Playing buzzer : on=%1 msec, off=%2 msec, repeat=%3").arg(onMsec).arg(offMsec).arg(repeat);
     publishJson(topic("/buzzer/play/request/1"),
         QJsonObject { { QStringLiteral("onMsec"), onMsec }, { QStringLiteral("offMsec"), offMsec },
@@ -155,7 +126,7 @@ void Board::playBuzzer(int onMsec, int offMsec, int repeat)
 
 void Board::setPeripheralPower(const QString& peripheral, bool value)
 {
-    BOARD_LOG(qInfo) << "Setting peripheral power: " << peripheral << " (" << boolText(value) << ")";
+    log(QtInfoMsg) << "Setting peripheral power: " << peripheral << " (" << boolText(value) << ")";
     publishJson(topic("/power/set"), QJsonObject { { peripheral, value } });
 }
 
@@ -163,19 +134,19 @@ bool Board::peripheralPower(const QString& peripheral) const { return m_power.va
 
 void Board::setDisplayBrightness(int value)
 {
-    BOARD_LOG(qInfo) << "Setting display brightness : " << value;
+    log(QtInfoMsg) << "Setting display brightness : " << value;
     publishJson(topic("/display/set"), QJsonObject { { QStringLiteral("brightness"), value } });
 }
 
 void Board::setDisplayBrightnessMode(const QString& value)
 {
-    BOARD_LOG(qInfo) << "Setting display brightness mode : " << value;
+    log(QtInfoMsg) << "Setting display brightness mode : " << value;
     publishJson(topic("/display/set"), QJsonObject { { QStringLiteral("mode"), value } });
 }
 
 void Board::setAudioEnabled(bool value)
 {
-    BOARD_LOG(qInfo) << "Setting audio enabled : " << boolText(value);
+    log(QtInfoMsg) << "Setting audio enabled : " << boolText(value);
     publishJson(topic("/audio/set"), QJsonObject { { QStringLiteral("mute"), !value } });
 }
 
@@ -183,7 +154,7 @@ void Board::setDelayShutdownFor(int sec)
 {
     if (sec == m_delayShutdownFor)
         return;
-    BOARD_LOG(qInfo) << "Setting board shutdown delay : " << sec << " sec(s)";
+    log(QtInfoMsg) << "Setting board shutdown delay : " << sec << " sec(s)";
     publishJson(topic("/config/set"),
         QJsonObject { { QStringLiteral("device"), QJsonObject { { QStringLiteral("delayShutdownFor"), sec } } } });
 }
@@ -191,7 +162,7 @@ void Board::setDelayShutdownFor(int sec)
 void Board::setPeripherals(const QVariantList& list)
 {
     // The list is built from what the service reports; QML cannot replace it.
-    BOARD_LOG(qWarning) << "--- SET PERIPHERALS : " << list;
+    log(QtWarningMsg) << "--- SET PERIPHERALS : " << list;
 }
 
 void Board::dispatch(const QString& topicName, const QJsonObject& object)
@@ -220,7 +191,7 @@ void Board::dispatch(const QString& topicName, const QJsonObject& object)
 
 void Board::onInfoReceived(const QJsonObject& object, const QString& topicName)
 {
-    BOARD_LOG(qInfo) << "Processing info topic " << topicName;
+    log(QtInfoMsg) << "Processing info topic " << topicName;
     const QJsonObject device = object.value(QLatin1String("device")).toObject();
     const QJsonObject service = object.value(QLatin1String("service")).toObject();
     m_info.insert(QStringLiteral("firmware"), device.value(QLatin1String("firmwareVersion")).toString());
@@ -232,7 +203,7 @@ void Board::onInfoReceived(const QJsonObject& object, const QString& topicName)
 
 void Board::onStatusReceived(const QJsonObject& object, const QString& topicName)
 {
-    BOARD_LOG(qDebug) << "Processing status topic " << topicName;
+    log(QtDebugMsg) << "Processing status topic " << topicName;
     if (!object.value(QLatin1String("service")).toBool()) {
         setStatus(QStringLiteral("offline"));
         return;
@@ -243,97 +214,48 @@ void Board::onStatusReceived(const QJsonObject& object, const QString& topicName
         return;
     }
     setStatus(QStringLiteral("online"));
-    setIgnition(device.value(QLatin1String("ignition")).toBool());
+    const bool ignition = device.value(QLatin1String("ignition")).toBool();
+    update(m_ignition, ignition, &Board::ignitionChanged, QtDebugMsg, "Ignition changed : ", boolText(ignition));
 
-    const QString poleIdKey = QStringLiteral("poleId");
-    const QString newPoleId = device.value(poleIdKey).toString();
-    if (newPoleId != poleId()) {
-        BOARD_LOG(qDebug) << "Pole Id changed : " << newPoleId;
-        m_device.insert(poleIdKey, newPoleId);
-        emit poleIdChanged();
-    }
-    const QString temperatureKey = QStringLiteral("temperature");
-    const double newTemperature = device.value(temperatureKey).toDouble();
-    if (newTemperature != temperature()) {
-        BOARD_LOG(qDebug) << "Temperature changed : " << newTemperature;
-        m_device.insert(temperatureKey, newTemperature);
-        emit temperatureChanged();
-    }
-    const QString voltageKey = QStringLiteral("voltage");
-    const double newVoltage = device.value(voltageKey).toDouble();
-    if (newVoltage != voltage()) {
-        BOARD_LOG(qDebug) << "Voltage changed : " << newVoltage;
-        m_device.insert(voltageKey, newVoltage);
-        emit voltageChanged();
-    }
-    const QString uptimeKey = QStringLiteral("uptime");
-    const qint64 newUptime = integerOf(device.value(uptimeKey));
-    if (newUptime != uptime()) {
-        BOARD_LOG(qDebug) << "Uptime changed : " << newUptime;
-        m_device.insert(uptimeKey, newUptime);
-        emit uptimeChanged();
-    }
-    const bool newRtcFailed
+    const QString poleId = device.value(QLatin1String("poleId")).toString();
+    update(m_device.poleId, poleId, &Board::poleIdChanged, QtDebugMsg, "Pole Id changed : ", poleId);
+    const double temperature = device.value(QLatin1String("temperature")).toDouble();
+    update(m_device.temperature, temperature, &Board::temperatureChanged, QtDebugMsg,
+        "Temperature changed : ", temperature);
+    const double voltage = device.value(QLatin1String("voltage")).toDouble();
+    update(m_device.voltage, voltage, &Board::voltageChanged, QtDebugMsg, "Voltage changed : ", voltage);
+    const qint64 uptime = integerOf(device.value(QLatin1String("uptime")));
+    update(m_device.uptime, uptime, &Board::uptimeChanged, QtDebugMsg, "Uptime changed : ", uptime);
+    const bool rtcFailed
         = device.value(QLatin1String("hardwareStatus")).toObject().value(QLatin1String("rtcFailed")).toBool();
-    if (newRtcFailed != rtcFailed()) {
-        BOARD_LOG(qDebug) << "RTC Status changed : " << (newRtcFailed ? "FAIL" : "OK");
-        m_device.insert(QStringLiteral("rtcFailed"), newRtcFailed);
-        emit rtcFailedChanged();
-    }
+    update(m_device.rtcFailed, rtcFailed, &Board::rtcFailedChanged, QtDebugMsg,
+        "RTC Status changed : ", rtcFailed ? "FAIL" : "OK");
 }
 
 void Board::setStatus(const QString& status)
 {
-    if (status == m_status)
-        return;
-    BOARD_LOG(qInfo) << "Status changed : " << status;
-    m_status = status;
-    emit statusChanged();
-}
-
-void Board::setIgnition(bool ignition)
-{
-    if (ignition == m_ignition)
-        return;
-    BOARD_LOG(qDebug) << "Ignition changed : " << boolText(ignition);
-    m_ignition = ignition;
-    emit ignitionChanged();
+    update(m_status, status, &Board::statusChanged, QtInfoMsg, "Status changed : ", status);
 }
 
 void Board::onConfigReceived(const QJsonObject& object, const QString& topicName)
 {
-    BOARD_LOG(qInfo) << "Processing config topic " << topicName;
+    log(QtInfoMsg) << "Processing config topic " << topicName;
     const int delay = object.value(QLatin1String("device")).toObject().value(QLatin1String("delayShutdownFor")).toInt();
-    if (delay == m_delayShutdownFor)
-        return;
-    BOARD_LOG(qInfo) << "Board shutdown delay changed : " << delay << " sec(s)";
-    m_delayShutdownFor = delay;
-    emit delayShutdownForChanged();
+    update(m_delayShutdownFor, delay, &Board::delayShutdownForChanged, QtInfoMsg,
+        "Board shutdown delay changed : ", delay, " sec(s)");
 }
 
 void Board::onDisplayReceived(const QJsonObject& object, const QString&)
 {
-    const QString brightnessKey = QStringLiteral("brightness");
-    const int brightness = object.value(brightnessKey).toInt();
-    if (brightness != displayBrightness()) {
-        BOARD_LOG(qDebug) << "Display brightness changed : " << brightness;
-        m_display.insert(brightnessKey, brightness);
-        emit displayBrightnessChanged();
-    }
-    const QString sensorKey = QStringLiteral("sensor");
-    const int sensor = object.value(sensorKey).toInt();
-    if (sensor != ambientLightSensor()) {
-        BOARD_LOG(qDebug) << "Display sensor changed : " << sensor;
-        m_display.insert(sensorKey, sensor);
-        emit ambientLightSensorChanged();
-    }
-    const QString modeKey = QStringLiteral("mode");
-    const QString mode = object.value(modeKey).toString();
-    if (mode != displayBrightnessMode()) {
-        BOARD_LOG(qDebug) << "Display brightness mode changed : " << mode;
-        m_display.insert(modeKey, mode);
-        emit displayBrightnessModeChanged();
-    }
+    const int brightness = object.value(QLatin1String("brightness")).toInt();
+    update(m_display.brightness, brightness, &Board::displayBrightnessChanged, QtDebugMsg,
+        "Display brightness changed : ", brightness);
+    const int sensor = object.value(QLatin1String("sensor")).toInt();
+    update(
+        m_display.sensor, sensor, &Board::ambientLightSensorChanged, QtDebugMsg, "Display sensor changed : ", sensor);
+    const QString mode = object.value(QLatin1String("mode")).toString();
+    update(m_display.mode, mode, &Board::displayBrightnessModeChanged, QtDebugMsg,
+        "Display brightness mode changed : ", mode);
 }
 
 void Board::onPowerReceived(const QJsonObject& object, const QString&)
@@ -347,7 +269,7 @@ void Board::onPowerReceived(const QJsonObject& object, const QString&)
         if (stored != m_power.constEnd() && stored.value() == it.value())
             continue;
         const bool on = it.value().toBool();
-        BOARD_LOG(qInfo) << "Peripheral power changed '" << it.key() << "' : " << boolText(on);
+        log(QtInfoMsg) << "Peripheral power changed '" << it.key() << "' : " << boolText(on);
         m_power.insert(it.key(), it.value());
         changed = true;
         emit peripheralPowerChanged(it.key(), on);
@@ -360,7 +282,7 @@ void Board::onEventReceived(const QJsonObject& object, const QString&)
 {
     const QString name = object.value(QLatin1String("name")).toString();
     const QJsonValue data = object.value(QLatin1String("data"));
-    BOARD_LOG(qInfo) << "Event received : " << name << " [" << jsonText(data) << "]";
+    log(QtInfoMsg) << "Event received : " << name << " [" << jsonText(data) << "]";
     if (name != QLatin1String("IgnitionChanged"))
         return;
     // Announced on every such event: listeners re-apply the ignition rules even when
@@ -371,12 +293,7 @@ void Board::onEventReceived(const QJsonObject& object, const QString&)
 
 void Board::onAudioReceived(const QJsonObject& object, const QString&)
 {
-    const QString muteKey = QStringLiteral("mute");
-    const bool mute = object.value(muteKey).toBool();
-    if (mute == m_audio.value(muteKey, false).toBool())
-        return;
-    m_audio.insert(muteKey, mute);
-    emit audioEnabledChanged();
+    update(m_muted, object.value(QLatin1String("mute")).toBool(), &Board::audioEnabledChanged);
 }
 
 } // namespace manager

@@ -4,7 +4,6 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QTimer>
 #include <QVariantList>
 #include <QVariantMap>
 
@@ -34,20 +33,20 @@ public:
     Board(MqttClient& mqtt, const QString& base, QObject* parent = nullptr);
 
     bool ignition() const { return m_ignition; }
-    QString poleId() const;
-    double temperature() const;
-    double voltage() const;
-    int displayBrightness() const;
-    QString displayBrightnessMode() const;
-    int ambientLightSensor() const;
+    QString poleId() const { return m_device.poleId; }
+    double temperature() const { return m_device.temperature; }
+    double voltage() const { return m_device.voltage; }
+    int displayBrightness() const { return m_display.brightness; }
+    QString displayBrightnessMode() const { return m_display.mode; }
+    int ambientLightSensor() const { return m_display.sensor; }
     QVariantMap info() const { return m_info; }
-    bool audioEnabled() const;
+    bool audioEnabled() const { return !m_muted; }
     QVariantList peripherals() const;
-    bool rtcFailed() const;
+    bool rtcFailed() const { return m_device.rtcFailed; }
     int delayShutdownFor() const { return m_delayShutdownFor; }
 
     QString status() const { return m_status; }
-    qint64 uptime() const;
+    qint64 uptime() const { return m_device.uptime; }
 
 signals:
     void infoChanged();
@@ -67,8 +66,8 @@ signals:
     void delayShutdownForChanged();
 
 public slots:
-    void refresh();
-    void monitor(int msec);
+    void refresh() override;
+    void monitor(int msec) { runMonitor(msec); }
 
     void setLedValid();
     void setLedInvalid();
@@ -99,17 +98,29 @@ private slots:
 
 private:
     void setStatus(const QString& status);
-    void setIgnition(bool ignition);
     void playLedPattern(const char* name, int repeat, const QJsonArray& steps);
 
     QVariantMap m_info;
     QString m_status;
-    QJsonObject m_device;
-    QJsonObject m_display;
+    // Missing members of the service's messages read as 0, empty or false.
+    struct
+    {
+        QString poleId;
+        double temperature = 0;
+        double voltage = 0;
+        qint64 uptime = 0;
+        bool rtcFailed = false;
+    } m_device;
+    struct
+    {
+        int brightness = 0;
+        int sensor = 0;
+        QString mode;
+    } m_display;
+    // One boolean per rail, as the service last reported it.
     QJsonObject m_power;
-    QVariantMap m_audio;
+    bool m_muted = false;
     int m_delayShutdownFor = 0;
-    QTimer m_monitorTimer;
     bool m_ignition = true;
 };
 

@@ -67,7 +67,7 @@ void Clock::setNtpServer(const QString& server)
 {
     if (server == m_ntpServer)
         return;
-    qInfo().noquote().nospace() << tag() << "Setting NTP server : " << server;
+    log(QtInfoMsg) << "Setting NTP server : " << server;
     requestConfig(m_ntpEnabled, server);
 }
 
@@ -75,7 +75,7 @@ void Clock::setNtpEnabled(bool enabled)
 {
     if (enabled == m_ntpEnabled)
         return;
-    qInfo().noquote().nospace() << tag() << "Setting NTP : " << (enabled ? "enabled" : "disabled");
+    log(QtInfoMsg) << "Setting NTP : " << (enabled ? "enabled" : "disabled");
     requestConfig(enabled, m_ntpServer);
 }
 
@@ -89,7 +89,7 @@ void Clock::requestConfig(bool enabled, const QString& server)
 
 void Clock::ntpSync()
 {
-    qInfo().noquote().nospace() << tag() << "Requesting NTP sync";
+    log(QtInfoMsg) << "Requesting NTP sync";
     m_ntpSynced = false;
     emit ntpSyncedChanged();
     publish(topic("/sync"), QByteArray());
@@ -97,7 +97,7 @@ void Clock::ntpSync()
 
 void Clock::refresh()
 {
-    qInfo().noquote().nospace() << tag() << "Refreshing Clock status and config";
+    log(QtInfoMsg) << "Refreshing Clock status and config";
     publish(topic("/status/get"), QByteArray());
     publish(topic("/config/get"), QByteArray());
 }
@@ -112,36 +112,19 @@ void Clock::dispatch(const QString& topicName, const QJsonObject& object)
 
 void Clock::reportParseError(const QByteArray& payload, const QString&)
 {
-    qCritical().noquote().nospace() << tag() << "Failed to parse JSON message: "
-                                    << manager::maskSecrets(QString::fromUtf8(payload));
+    log(QtCriticalMsg) << "Failed to parse JSON message: " << manager::maskSecrets(QString::fromUtf8(payload));
 }
 
 void Clock::onStatusReceived(const QJsonObject& object)
 {
-    updateEnabled(object.value(QStringLiteral("enabled")).toBool());
-    const bool synced = object.value(QStringLiteral("synced")).toBool();
-    if (synced != m_ntpSynced) {
-        m_ntpSynced = synced;
-        emit ntpSyncedChanged();
-    }
+    update(m_ntpEnabled, object.value(QStringLiteral("enabled")).toBool(), &Clock::ntpEnabledChanged);
+    update(m_ntpSynced, object.value(QStringLiteral("synced")).toBool(), &Clock::ntpSyncedChanged);
 }
 
 void Clock::onConfigReceived(const QJsonObject& object)
 {
-    updateEnabled(object.value(QStringLiteral("enabled")).toBool());
-    const QString server = object.value(QStringLiteral("server")).toString();
-    if (server != m_ntpServer) {
-        m_ntpServer = server;
-        emit ntpServerChanged();
-    }
-}
-
-void Clock::updateEnabled(bool enabled)
-{
-    if (enabled == m_ntpEnabled)
-        return;
-    m_ntpEnabled = enabled;
-    emit ntpEnabledChanged();
+    update(m_ntpEnabled, object.value(QStringLiteral("enabled")).toBool(), &Clock::ntpEnabledChanged);
+    update(m_ntpServer, object.value(QStringLiteral("server")).toString(), &Clock::ntpServerChanged);
 }
 
 } // namespace manager

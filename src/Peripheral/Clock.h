@@ -33,7 +33,7 @@ public:
     void setNtpEnabled(bool enabled);
 
     Q_INVOKABLE void ntpSync();
-    Q_INVOKABLE void refresh();
+    Q_INVOKABLE void refresh() override;
 
     // How long one timedatectl run may take before it is killed.
     static constexpr int CommandLimitMillis = 1000;
@@ -55,7 +55,6 @@ protected:
 private:
     void onStatusReceived(const QJsonObject& object);
     void onConfigReceived(const QJsonObject& object);
-    void updateEnabled(bool enabled);
     void requestConfig(bool enabled, const QString& server);
 
     mutable QStringList m_timezones;

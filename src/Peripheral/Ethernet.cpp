@@ -23,23 +23,19 @@ Ethernet::Ethernet(MqttClient& mqtt, const QString& networkBase, QObject* parent
     , m_config(new IPv4(this))
 {
     connect(&m_mqtt, &MqttClient::connected, this, &Ethernet::reset);
-    qInfo().noquote().nospace() << tag() << "Subscribing to topics";
+    log(QtInfoMsg) << "Subscribing to topics";
     subscribe(topic("/state"));
     subscribe(topic("/config"));
 }
 
 void Ethernet::setMethod(const QString& value)
 {
-    if (value == m_method)
-        return;
-    qInfo().noquote().nospace() << tag() << "Method changed : " << value;
-    m_method = value;
-    emit methodChanged();
+    update(m_method, value, &Ethernet::methodChanged, QtInfoMsg, "Method changed : ", value);
 }
 
 void Ethernet::reset()
 {
-    qInfo().noquote().nospace() << tag() << "Refreshing data";
+    log(QtInfoMsg) << "Refreshing data";
     publish(topic("/state/get"), QByteArrayLiteral("{}"));
     publish(topic("/config/get"), QByteArrayLiteral("{}"));
 }
@@ -47,14 +43,14 @@ void Ethernet::reset()
 void Ethernet::save()
 {
     const QString rule(25, QLatin1Char('-'));
-    qInfo().noquote().nospace() << tag() << "Saving configuration";
-    qInfo().noquote().nospace() << tag() << rule;
-    qInfo().noquote().nospace() << tag() << "Method  : " << m_method;
-    qInfo().noquote().nospace() << tag() << "Address : " << m_config->address();
-    qInfo().noquote().nospace() << tag() << "Netmask : " << m_config->mask();
-    qInfo().noquote().nospace() << tag() << "Gateway : " << m_config->gateway();
-    qInfo().noquote().nospace() << tag() << "DNS     : " << m_config->dns0() << ", " << m_config->dns1();
-    qInfo().noquote().nospace() << tag() << rule;
+    log(QtInfoMsg) << "Saving configuration";
+    log(QtInfoMsg) << rule;
+    log(QtInfoMsg) << "Method  : " << m_method;
+    log(QtInfoMsg) << "Address : " << m_config->address();
+    log(QtInfoMsg) << "Netmask : " << m_config->mask();
+    log(QtInfoMsg) << "Gateway : " << m_config->gateway();
+    log(QtInfoMsg) << "DNS     : " << m_config->dns0() << ", " << m_config->dns1();
+    log(QtInfoMsg) << rule;
 
     // Any method but "manual" lets the service pick the addresses, so stale manual
     // values in the record must not travel with it.
@@ -108,20 +104,22 @@ void Ethernet::dispatch(const QString& topicName, const QJsonObject& object)
 
 void Ethernet::onStateReceived(const QString& topicName, const QJsonObject& object)
 {
-    qInfo().noquote().nospace() << tag() << "Processing state topic " << topicName;
+    log(QtInfoMsg) << "Processing state topic " << topicName;
     const QString interface = object.value(QStringLiteral("interface")).toString();
     if (interface == UsbGadget)
         return;
-    update(m_interface, interface, "Interface changed : ", &Ethernet::interfaceChanged);
-    update(m_type, object.value(QStringLiteral("typeStr")).toString(), "Type changed : ", &Ethernet::typeChanged);
-    update(m_state, object.value(QStringLiteral("stateStr")).toString(), nullptr, &Ethernet::stateChanged);
-    update(
-        m_reason, object.value(QStringLiteral("reasonStr")).toString(), "Reason changed : ", &Ethernet::reasonChanged);
-    update(m_mac, object.value(QStringLiteral("mac")).toString(), "MAC changed : ", &Ethernet::macChanged);
+    update(m_interface, interface, &Ethernet::interfaceChanged, QtInfoMsg, "Interface changed : ", interface);
+    const QString type = object.value(QStringLiteral("typeStr")).toString();
+    update(m_type, type, &Ethernet::typeChanged, QtInfoMsg, "Type changed : ", type);
+    update(m_state, object.value(QStringLiteral("stateStr")).toString(), &Ethernet::stateChanged);
+    const QString reason = object.value(QStringLiteral("reasonStr")).toString();
+    update(m_reason, reason, &Ethernet::reasonChanged, QtInfoMsg, "Reason changed : ", reason);
+    const QString mac = object.value(QStringLiteral("mac")).toString();
+    update(m_mac, mac, &Ethernet::macChanged, QtInfoMsg, "MAC changed : ", mac);
 
     const QVariantMap ipv4 = object.value(QStringLiteral("ipv4")).toObject().toVariantMap();
     if (ipv4 != m_ipv4->toMap()) {
-        qInfo().noquote().nospace() << tag() << "IPv4 changed : " << ipv4;
+        log(QtInfoMsg) << "IPv4 changed : " << ipv4;
         m_ipv4->fromMap(ipv4);
         emit ipv4Changed();
     }
@@ -129,30 +127,20 @@ void Ethernet::onStateReceived(const QString& topicName, const QJsonObject& obje
 
 void Ethernet::onConfigReceived(const QString& topicName, const QJsonObject& object)
 {
-    qInfo().noquote().nospace() << tag() << "Processing config topic " << topicName;
+    log(QtInfoMsg) << "Processing config topic " << topicName;
     if (object.value(QStringLiteral("interface")).toString() == UsbGadget)
         return;
-    update(m_method, object.value(QStringLiteral("method")).toString(), "Method changed : ", &Ethernet::methodChanged);
+    setMethod(object.value(QStringLiteral("method")).toString());
 
     // The message also carries "interface" and "method", which the record never
     // holds, so this runs for every accepted message; the record's own signals
     // still fire only on real changes.
     const QVariantMap config = object.toVariantMap();
     if (config != m_config->toMap()) {
-        qInfo().noquote().nospace() << tag() << "IPv4 changed : " << config;
+        log(QtInfoMsg) << "IPv4 changed : " << config;
         m_config->fromMap(config);
         emit configChanged();
     }
-}
-
-void Ethernet::update(QString& stored, const QString& value, const char* label, void (Ethernet::*changed)())
-{
-    if (stored == value)
-        return;
-    if (label)
-        qInfo().noquote().nospace() << tag() << label << value;
-    stored = value;
-    emit(this->*changed)();
 }
 
 } // namespace manager

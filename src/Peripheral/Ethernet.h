@@ -64,9 +64,6 @@ protected:
 private:
     void onStateReceived(const QString& topic, const QJsonObject& object);
     void onConfigReceived(const QString& topic, const QJsonObject& object);
-    // Stores a changed text and emits its signal; logs label + value first when
-    // a label is given.
-    void update(QString& stored, const QString& value, const char* label, void (Ethernet::*changed)());
 
     QString m_interface;
     QString m_type;

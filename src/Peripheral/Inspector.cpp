@@ -9,8 +9,6 @@
 
 namespace manager {
 
-#define INSPECTOR_LOG(level) level().noquote().nospace() << tag()
-
 Inspector::Inspector(MqttClient& mqtt, const QString& base, QObject* parent)
     : ServiceClient(mqtt, base, QStringLiteral("[Inspector] "), parent)
 {
@@ -19,10 +17,9 @@ Inspector::Inspector(MqttClient& mqtt, const QString& base, QObject* parent)
     m_shutdownTimer.setTimerType(Qt::PreciseTimer);
 
     connect(&m_mqtt, &MqttClient::connected, this, &Inspector::refresh);
-    connect(&m_monitorTimer, &QTimer::timeout, this, &Inspector::refresh);
     connect(&m_shutdownTimer, &QTimer::timeout, this, &Inspector::systemShutdown);
 
-    INSPECTOR_LOG(qInfo) << "Subscribing to topics";
+    log(QtInfoMsg) << "Subscribing to topics";
     subscribe(topic("/info"));
     subscribe(topic("/status"));
     subscribe(topic("/audio"));
@@ -31,11 +28,9 @@ Inspector::Inspector(MqttClient& mqtt, const QString& base, QObject* parent)
     subscribe(topic("/stats/disk"));
 }
 
-int Inspector::audioVolume() const { return m_audio.value(QStringLiteral("internal"), 0).toInt(); }
-
 void Inspector::refresh()
 {
-    INSPECTOR_LOG(qInfo) << "Refreshing data";
+    log(QtInfoMsg) << "Refreshing data";
     const QByteArray empty = QByteArrayLiteral("{}");
     publish(topic("/audio/get"), empty);
     publish(topic("/stats/memory/get"), empty);
@@ -43,32 +38,16 @@ void Inspector::refresh()
     publish(topic("/stats/cpu/get"), empty);
 }
 
-void Inspector::monitor(int msec)
-{
-    if (msec < 0) {
-        INSPECTOR_LOG(qWarning) << "WARN: Invalid monitor interval : " << msec << " msec(s)";
-        return;
-    }
-    if (msec == 0) {
-        INSPECTOR_LOG(qInfo) << "Monitor stopped";
-        m_monitorTimer.stop();
-        return;
-    }
-    INSPECTOR_LOG(qInfo) << "Monitor started : " << msec << " msec(s)";
-    m_monitorTimer.start(msec);
-    refresh();
-}
-
 void Inspector::setAudioVolume(int value)
 {
-    INSPECTOR_LOG(qInfo) << "Setting 'internal' audio volume : " << value << "%";
+    log(QtInfoMsg) << "Setting 'internal' audio volume : " << value << "%";
     publishJson(topic("/audio/set"),
         QJsonObject { { QStringLiteral("internal"), QJsonObject { { QStringLiteral("volume"), value } } } });
 }
 
 void Inspector::audioPlay(const QString& file)
 {
-    INSPECTOR_LOG(qInfo) << "Playing audio file (card='internal') : " << file;
+    log(QtInfoMsg) << "Playing audio file (card='internal') : " << file;
     publishJson(topic("/audio/play"),
         QJsonObject { { QStringLiteral("device"), QStringLiteral("internal") }, { QStringLiteral("filepath"), file } });
 }
@@ -82,14 +61,14 @@ void Inspector::publishLater(const QString& topicName)
 
 void Inspector::systemReboot()
 {
-    INSPECTOR_LOG(qInfo) << "Requesting System reboot";
+    log(QtInfoMsg) << "Requesting System reboot";
     emit systemRebootStarted();
     publishLater(topic("/power/reboot/request/1"));
 }
 
 void Inspector::systemShutdown()
 {
-    INSPECTOR_LOG(qInfo) << "Requesting System shutdown";
+    log(QtInfoMsg) << "Requesting System shutdown";
     emit systemShutdownStarted();
     publishLater(topic("/power/shutdown/request/1"));
 }
@@ -98,7 +77,7 @@ void Inspector::scheduleShutdown(int sec)
 {
     if (m_shutdownTimer.isActive())
         return;
-    INSPECTOR_LOG(qInfo) << "Scheduling System shutdown in : " << sec << " sec(s)";
+    log(QtInfoMsg) << "Scheduling System shutdown in : " << sec << " sec(s)";
     // A delay beyond the timer's range (about 24 days) would wrap to a negative
     // interval and never fire; a negative one means now.
     const qint64 msec = qBound<qint64>(0, qint64(sec) * 1000, INT_MAX);
@@ -109,7 +88,7 @@ void Inspector::abortShutdown()
 {
     if (!m_shutdownTimer.isActive())
         return;
-    INSPECTOR_LOG(qInfo) << "Aborting System shutdown";
+    log(QtInfoMsg) << "Aborting System shutdown";
     m_shutdownTimer.stop();
 }
 
@@ -127,7 +106,7 @@ void Inspector::dispatch(const QString& topicName, const QJsonObject& object)
 
 void Inspector::onInfoReceived(const QJsonObject& object, const QString& topicName)
 {
-    INSPECTOR_LOG(qInfo) << "Processing info topic " << topicName;
+    log(QtInfoMsg) << "Processing info topic " << topicName;
     m_info.insert(QStringLiteral("version"),
         object.value(QLatin1String("service")).toObject().value(QLatin1String("version")).toString());
     emit infoChanged();
@@ -135,26 +114,19 @@ void Inspector::onInfoReceived(const QJsonObject& object, const QString& topicNa
 
 void Inspector::onStatusReceived(const QJsonObject& object, const QString& topicName)
 {
-    INSPECTOR_LOG(qInfo) << "Processing status topic " << topicName;
+    log(QtInfoMsg) << "Processing status topic " << topicName;
     setStatus(object.value(QLatin1String("service")).toBool() ? QStringLiteral("online") : QStringLiteral("offline"));
 }
 
 void Inspector::setStatus(const QString& status)
 {
-    if (status == m_status)
-        return;
-    INSPECTOR_LOG(qInfo) << "Status changed : " << status;
-    m_status = status;
-    emit statusChanged();
+    update(m_status, status, &Inspector::statusChanged, QtInfoMsg, "Status changed : ", status);
 }
 
 void Inspector::onAudioReceived(const QJsonObject& object, const QString&)
 {
     const int volume = object.value(QLatin1String("internal")).toObject().value(QLatin1String("volume")).toInt();
-    if (volume == audioVolume())
-        return;
-    m_audio.insert(QStringLiteral("internal"), volume);
-    emit audioVolumeChanged();
+    update(m_audioVolume, volume, &Inspector::audioVolumeChanged);
 }
 
 } // namespace manager

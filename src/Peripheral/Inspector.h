@@ -32,7 +32,7 @@ public:
     QVariantMap memory() const { return m_memory; }
     QVariantMap cpu() const { return m_cpu; }
     QVariantMap disks() const { return m_disks; }
-    int audioVolume() const;
+    int audioVolume() const { return m_audioVolume; }
 
     // For tests: the delay before reboot and shutdown requests, and the countdown.
     void setRequestDelay(int msec) { m_requestDelayMsec = msec; }
@@ -50,8 +50,8 @@ signals:
     void systemShutdownStarted();
 
 public slots:
-    void refresh();
-    void monitor(int msec);
+    void refresh() override;
+    void monitor(int msec) { runMonitor(msec); }
     void setAudioVolume(int value);
     void audioPlay(const QString& file);
     void systemReboot();
@@ -76,8 +76,8 @@ private:
     QVariantMap m_memory;
     QVariantMap m_cpu;
     QVariantMap m_disks;
-    QVariantMap m_audio;
-    QTimer m_monitorTimer;
+    // The internal sound card's volume, in percent.
+    int m_audioVolume = 0;
     QTimer m_shutdownTimer;
     int m_requestDelayMsec = DefaultRequestDelayMsec;
 };

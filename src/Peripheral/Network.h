@@ -4,8 +4,6 @@
 #include "Ethernet.h"
 #include "ServiceClient.h"
 
-class QTimer;
-
 namespace manager {
 
 // The network service's summary of the device's networking. It only listens: the
@@ -39,8 +37,8 @@ signals:
     void ethernetChanged();
 
 public slots:
-    void refresh();
-    void monitor(int msec);
+    void refresh() override;
+    void monitor(int msec) { runMonitor(msec); }
 
 protected:
     void dispatch(const QString& topic, const QJsonObject& object) override;
@@ -49,7 +47,6 @@ private:
     void onInfoReceived(const QString& topic, const QJsonObject& object);
     void onStatusReceived(const QString& topic, const QJsonObject& object);
 
-    QTimer* m_monitor;
     bool m_connected = false;
     QString m_connectionState;
     QString m_connectivity;

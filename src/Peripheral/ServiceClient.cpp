@@ -5,6 +5,7 @@
 #include <QDebug>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QTimer>
 
 namespace manager {
 
@@ -91,7 +92,7 @@ bool ServiceClient::acceptsTopic(const QString& topic) const
 
 void ServiceClient::reportParseError(const QByteArray&, const QString& errorText)
 {
-    qCritical().noquote().nospace() << m_tag << "Failed to parse JSON message: " << errorText;
+    log(QtCriticalMsg) << "Failed to parse JSON message: " << errorText;
 }
 
 void ServiceClient::subscribe(const QString& topic)
@@ -107,6 +108,40 @@ bool ServiceClient::publish(const QString& topic, const QByteArray& payload)
 bool ServiceClient::publishJson(const QString& topic, const QJsonObject& object)
 {
     return publish(topic, toIndentedJson(object));
+}
+
+QDebug ServiceClient::log(QtMsgType level) const
+{
+    // In the default category, as qDebug() and its siblings log, so that the level
+    // filters treat these lines alike.
+    const QMessageLogger logger(nullptr, 0, nullptr);
+    QDebug line = level == QtDebugMsg ? logger.debug()
+        : level == QtInfoMsg          ? logger.info()
+        : level == QtWarningMsg       ? logger.warning()
+                                      : logger.critical();
+    line.noquote().nospace() << m_tag;
+    return line;
+}
+
+void ServiceClient::runMonitor(int msec)
+{
+    if (msec < 0) {
+        log(QtWarningMsg) << "WARN: Invalid monitor interval : " << msec << " msec(s)";
+        return;
+    }
+    if (msec == 0) {
+        log(QtInfoMsg) << "Monitor stopped";
+        if (m_monitor)
+            m_monitor->stop();
+        return;
+    }
+    if (!m_monitor) {
+        m_monitor = new QTimer(this);
+        connect(m_monitor, &QTimer::timeout, this, [this] { refresh(); });
+    }
+    log(QtInfoMsg) << "Monitor started : " << msec << " msec(s)";
+    m_monitor->start(msec);
+    refresh();
 }
 
 } // namespace manager

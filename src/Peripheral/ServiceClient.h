@@ -1,8 +1,13 @@
 #pragma once
 
+#include <QDebug>
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
+
+#include <type_traits>
+
+class QTimer;
 
 namespace manager {
 
@@ -12,7 +17,8 @@ class MqttClient;
 // and a base topic; one dispatch path (filter by base topic, parse with an empty
 // payload read as "{ }", one critical line on bad JSON, hand the object to the
 // handler of the exact topic); requests serialised as indented JSON, QoS 0, not
-// retained. Subclasses override the hooks where their service differs.
+// retained; a mirrored value changes only through update(). Subclasses override
+// the hooks where their service differs.
 class ServiceClient : public QObject
 {
     Q_OBJECT
@@ -55,11 +61,47 @@ protected:
     // Tag of this client's log lines, "[Board] " for instance.
     QString tag() const { return m_tag; }
 
+    // Stores a value the service reported: when it differs from the stored one,
+    // stores it and emits the change signal. True when it changed.
+    template <typename T, typename Client>
+    bool update(T& stored, const std::decay_t<T>& value, void (Client::*changed)())
+    {
+        if (stored == value)
+            return false;
+        stored = value;
+        emit(static_cast<Client*>(this)->*changed)();
+        return true;
+    }
+    // The same, with a line logged before storing: the tag, then the pieces.
+    template <typename T, typename Client, typename... Pieces>
+    bool update(
+        T& stored, const std::decay_t<T>& value, void (Client::*changed)(), QtMsgType level, const Pieces&... line)
+    {
+        if (stored == value)
+            return false;
+        (log(level) << ... << line);
+        stored = value;
+        emit(static_cast<Client*>(this)->*changed)();
+        return true;
+    }
+    // A log line at that level, begun with the tag, without quoting or spacing.
+    QDebug log(QtMsgType level) const;
+
+    // Asks the service for its current state; the monitor calls it. Clients whose
+    // service publishes only on its own schedule may leave it empty.
+    virtual void refresh() { }
+    // The monitor that settings pages run while they show live values: a positive
+    // interval refreshes at once and then repeats, restarting a running monitor; 0
+    // stops it; a negative interval is refused with a warning.
+    void runMonitor(int msec);
+
     MqttClient& m_mqtt;
     const QString m_base;
 
 private:
     const QString m_tag;
+    // Made on first use: most clients are never monitored.
+    QTimer* m_monitor = nullptr;
 };
 
 } // namespace manager

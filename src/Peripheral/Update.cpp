@@ -43,8 +43,8 @@ void Update::refresh() { publish(topic("/status/get"), QByteArray()); }
 
 void Update::check()
 {
-    qInfo().noquote().nospace() << tag() << "Checking for updates";
-    setStatus(Checking);
+    log(QtInfoMsg) << "Checking for updates";
+    update(m_status, Checking, &Update::statusChanged);
     m_checkTimer->start();
     publish(topic("/software/check"), QByteArray());
 }
@@ -52,10 +52,10 @@ void Update::check()
 void Update::install()
 {
     if (m_pending.isEmpty()) {
-        qWarning().noquote().nospace() << tag() << "WARN: Cannot install. There are no pending versions";
+        log(QtWarningMsg) << "WARN: Cannot install. There are no pending versions";
         return;
     }
-    qInfo().noquote().nospace() << tag() << "Installing pending update : " << m_pending;
+    log(QtInfoMsg) << "Installing pending update : " << m_pending;
     publish(topic("/update/software/install"), QByteArray());
 }
 
@@ -64,12 +64,12 @@ void Update::onDisconnected()
     // A check cannot be answered without the broker; letting its time-out run
     // would turn "Disconnected" back into a verdict nobody gave.
     m_checkTimer->stop();
-    setStatus(Disconnected);
+    update(m_status, Disconnected, &Update::statusChanged);
 }
 
 void Update::onCheckTimeout()
 {
-    qInfo().noquote().nospace() << tag() << "No pedning updates";
+    log(QtInfoMsg) << "No pedning updates";
     settleStatus();
 }
 
@@ -87,73 +87,36 @@ void Update::onStatusReceived(const QJsonObject& object)
 {
     const QJsonValue software = object.value(QStringLiteral("update")).toObject().value(QStringLiteral("software"));
     if (software.isString()) {
-        setCurrent(software.toString());
+        update(m_current, software.toString(), &Update::currentChanged);
     } else if (software.isObject()) {
         const QJsonObject versions = software.toObject();
-        setCurrent(versions.value(QStringLiteral("current")).toString());
-        setPending(versions.value(QStringLiteral("pending")).toString());
+        update(m_current, versions.value(QStringLiteral("current")).toString(), &Update::currentChanged);
+        update(m_pending, versions.value(QStringLiteral("pending")).toString(), &Update::pendingChanged);
     }
     settleStatus();
-    setProgressMessage(QStringLiteral("Idle"));
-    setProgressPercent(0);
+    update(m_progressMessage, QStringLiteral("Idle"), &Update::progressMessageChanged);
+    update(m_progressPercent, 0, &Update::progressPercentChanged);
 }
 
 void Update::onVersionReceived(const QJsonObject& object)
 {
-    setCurrent(object.value(QStringLiteral("current")).toString());
-    setPending(object.value(QStringLiteral("pending")).toString());
+    update(m_current, object.value(QStringLiteral("current")).toString(), &Update::currentChanged);
+    update(m_pending, object.value(QStringLiteral("pending")).toString(), &Update::pendingChanged);
 }
 
 void Update::onProgressReceived(const QJsonObject& object)
 {
-    setProgressMessage(object.value(QStringLiteral("message")).toString());
-    setProgressPercent(object.value(QStringLiteral("progress")).toInt());
-    setPending(object.value(QStringLiteral("version")).toString());
+    update(m_progressMessage, object.value(QStringLiteral("message")).toString(), &Update::progressMessageChanged);
+    update(m_progressPercent, object.value(QStringLiteral("progress")).toInt(), &Update::progressPercentChanged);
+    update(m_pending, object.value(QStringLiteral("version")).toString(), &Update::pendingChanged);
     m_checkTimer->stop();
     // Download progress reads like "12/40"; installation steps carry no slash.
-    setStatus(m_progressMessage.contains(QLatin1Char('/')) ? Downloading : Installing);
+    update(m_status, m_progressMessage.contains(QLatin1Char('/')) ? Downloading : Installing, &Update::statusChanged);
 }
 
-void Update::settleStatus() { setStatus(m_pending.isEmpty() ? NoPendingUpdates : ReadyToInstall); }
-
-void Update::setStatus(const QString& value)
+void Update::settleStatus()
 {
-    if (value == m_status)
-        return;
-    m_status = value;
-    emit statusChanged();
-}
-
-void Update::setCurrent(const QString& value)
-{
-    if (value == m_current)
-        return;
-    m_current = value;
-    emit currentChanged();
-}
-
-void Update::setPending(const QString& value)
-{
-    if (value == m_pending)
-        return;
-    m_pending = value;
-    emit pendingChanged();
-}
-
-void Update::setProgressMessage(const QString& value)
-{
-    if (value == m_progressMessage)
-        return;
-    m_progressMessage = value;
-    emit progressMessageChanged();
-}
-
-void Update::setProgressPercent(int value)
-{
-    if (value == m_progressPercent)
-        return;
-    m_progressPercent = value;
-    emit progressPercentChanged();
+    update(m_status, m_pending.isEmpty() ? NoPendingUpdates : ReadyToInstall, &Update::statusChanged);
 }
 
 } // namespace manager

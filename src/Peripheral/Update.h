@@ -40,7 +40,7 @@ signals:
     void progressPercentChanged();
 
 public slots:
-    void refresh();
+    void refresh() override;
 
 protected:
     void dispatch(const QString& topic, const QJsonObject& object) override;
@@ -54,12 +54,6 @@ private:
     void onVersionReceived(const QJsonObject& object);
     void onProgressReceived(const QJsonObject& object);
     void settleStatus();
-
-    void setStatus(const QString& value);
-    void setCurrent(const QString& value);
-    void setPending(const QString& value);
-    void setProgressMessage(const QString& value);
-    void setProgressPercent(int value);
 
     QString m_status;
     QString m_current;

@@ -102,11 +102,8 @@ void Validator::onInfoReceived(const QJsonObject& object, const QString&)
     m_barcode.fromJson(objectAt(device, "barcode"));
     m_rfid.fromJson(objectAt(device, "rfid"));
 
-    const QString version = objectAt(object, "service").value(QLatin1String("version")).toString();
-    if (version != m_version) {
-        m_version = version;
-        emit versionChanged();
-    }
+    update(
+        m_version, objectAt(object, "service").value(QLatin1String("version")).toString(), &Validator::versionChanged);
 }
 
 void Validator::onStatusReceived(const QJsonObject& object, const QString&)
@@ -122,16 +119,9 @@ void Validator::onStatusReceived(const QJsonObject& object, const QString&)
         return;
     }
 
-    const QString vehicle = objectAt(object, "obu").value(QLatin1String("vehicleUuid")).toString();
-    if (vehicle != m_vehicle) {
-        m_vehicle = vehicle;
-        emit vehicleChanged();
-    }
-    const QString route = objectAt(object, "route").value(QLatin1String("axisName")).toString();
-    if (route != m_route) {
-        m_route = route;
-        emit routeChanged();
-    }
+    update(
+        m_vehicle, objectAt(object, "obu").value(QLatin1String("vehicleUuid")).toString(), &Validator::vehicleChanged);
+    update(m_route, objectAt(object, "route").value(QLatin1String("axisName")).toString(), &Validator::routeChanged);
 
     const QJsonObject state = objectAt(object, "state");
     QString status;
@@ -183,11 +173,10 @@ void Validator::onConfigReceived(const QJsonObject& object, const QString&)
     m_config.setPassbackSecs(decimal(validator, "passbackTime"));
     m_config.setPassbackQrEnabled(validator.value(QLatin1String("qr_passback")).toString() == QLatin1String("true"));
 
-    qWarning().noquote().nospace() << tag() << "Config received : ";
-    qWarning().noquote().nospace() << tag() << "OBU URL         : " << maskedUrl(m_config.obuUrl());
-    qWarning().noquote().nospace() << tag() << "Passback Time   : " << m_config.passbackSecs() << " sec(s)";
-    qWarning().noquote().nospace() << tag()
-                                   << "Passback QR En  : " << (m_config.passbackQrEnabled() ? "true" : "false");
+    log(QtWarningMsg) << "Config received : ";
+    log(QtWarningMsg) << "OBU URL         : " << maskedUrl(m_config.obuUrl());
+    log(QtWarningMsg) << "Passback Time   : " << m_config.passbackSecs() << " sec(s)";
+    log(QtWarningMsg) << "Passback QR En  : " << (m_config.passbackQrEnabled() ? "true" : "false");
     emit configChanged();
 }
 
@@ -258,11 +247,7 @@ void Validator::refreshConfig() { publish(topic("/config/get"), QByteArrayLitera
 
 void Validator::setStatus(const QString& status)
 {
-    if (status == m_status)
-        return;
-    qWarning().noquote().nospace() << tag() << "Validator status is : " << status;
-    m_status = status;
-    emit statusChanged();
+    update(m_status, status, &Validator::statusChanged, QtWarningMsg, "Validator status is : ", status);
 }
 
 void Validator::setReason(const QString& reason, const QString& code)

@@ -186,6 +186,8 @@ private slots:
         net.monitor(20);
         QCOMPARE(refreshes, 1);
         QTRY_VERIFY_WITH_TIMEOUT(refreshes >= 3, 10000);
+        net.monitor(-1); // refused: the monitor keeps running
+        QVERIFY(net.findChild<QTimer*>()->isActive());
         net.monitor(0);
         qInstallMessageHandler(previous);
         QVERIFY(!net.findChild<QTimer*>()->isActive());
