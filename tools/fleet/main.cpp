@@ -27,6 +27,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <unistd.h>
 
@@ -262,6 +263,19 @@ int main(int argc, char* argv[])
         }
     });
 
+    // A request to one unit goes out once the depot's units are known; a serial that is
+    // not among them ends the run.
+    const auto askOnceReady = [&](const QString& unit, const std::function<void()>& ask) {
+        QObject::connect(&view, &FleetView::ready, &app, [&view, &app, unit, ask] {
+            if (!view.units().contains(unit)) {
+                std::fprintf(stderr, "ticora-fleet: no unit %s at the depot\n", qPrintable(unit));
+                app.exit(1);
+            } else {
+                ask();
+            }
+        });
+    };
+
     if (setting) {
         const QString group = change.keys().constFirst();
         const QJsonObject members = change.value(group).toObject();
@@ -282,14 +296,7 @@ int main(int argc, char* argv[])
             });
         deadline.start(waitMs);
     } else if (parser.isSet(screenshot)) {
-        QObject::connect(&view, &FleetView::ready, &app, [&] {
-            if (!view.units().contains(shotSerial)) {
-                std::fprintf(stderr, "ticora-fleet: no unit %s at the depot\n", qPrintable(shotSerial));
-                app.exit(1);
-            } else {
-                view.requestScreenshot(shotSerial);
-            }
-        });
+        askOnceReady(shotSerial, [&] { view.requestScreenshot(shotSerial); });
         QObject::connect(&view, &FleetView::screenshotReceived, &app, [&](const QString& from, const QByteArray& png) {
             if (from != shotSerial)
                 return;
@@ -310,14 +317,7 @@ int main(int argc, char* argv[])
         });
         deadline.start(waitMs);
     } else if (parser.isSet(events)) {
-        QObject::connect(&view, &FleetView::ready, &app, [&] {
-            if (!view.units().contains(eventSerial)) {
-                std::fprintf(stderr, "ticora-fleet: no unit %s at the depot\n", qPrintable(eventSerial));
-                app.exit(1);
-            } else {
-                view.requestEvents(eventSerial, parser.value(since), maxEvents);
-            }
-        });
+        askOnceReady(eventSerial, [&] { view.requestEvents(eventSerial, parser.value(since), maxEvents); });
         QObject::connect(&view, &FleetView::eventsReceived, &app, [&](const QString& from, const QJsonArray& list) {
             if (from != eventSerial)
                 return;
