@@ -268,9 +268,9 @@ bool writeEventFile(const QString& path, const QList<Event*>& events)
     for (int index : qAsConst(order)) {
         const Event* e = events.at(index - 1);
         const QByteArray key = QByteArray::number(index) + '\\';
-        const std::pair<const char*, QString> fields[] = { { "category", storedText(e->category()) },
-            { "desc", storedText(e->description()) }, { "name", storedText(e->name()) },
-            { "timestamp", storedTime(e->timestamp()) } };
+        const std::pair<const char*, QString> fields[]
+            = { { "category", storedText(e->category()) }, { "desc", storedText(e->description()) },
+                  { "name", storedText(e->name()) }, { "timestamp", storedTime(e->timestamp()) } };
         for (const auto& field : fields) {
             block += key;
             block += field.first;

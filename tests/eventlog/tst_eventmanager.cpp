@@ -191,8 +191,8 @@ private slots:
             new Event("General", "plain", "", local),
             new Event("@at", "quote \" back\\slash", "line one\nline two\r\t\a\b\f\v", local.toUTC()),
             new Event(" lead", "trail ", "a;b,c=d", local.toOffsetFromUtc(5400)),
-            new Event(QString::fromUtf8("Gr\u00fc\u00dfe \u03b1\u03b2 \u20ac1f"), QString("nul") + QChar(0) + "0f" + QChar(1) + "b",
-                QString("@@twice") + QChar(0x7f) + "9", QDateTime()),
+            new Event(QString::fromUtf8("Gr\u00fc\u00dfe \u03b1\u03b2 \u20ac1f"),
+                QString("nul") + QChar(0) + "0f" + QChar(1) + "b", QString("@@twice") + QChar(0x7f) + "9", QDateTime()),
             new Event("", "\"quoted\"", " ", local.addSecs(-1)),
         };
         auto m = open();

@@ -111,7 +111,8 @@ int main(int argc, char** argv)
         QStringLiteral("21") });
     parser.addOption({ QStringLiteral("dir"), QStringLiteral("Folder for the files (default: a temporary one)."),
         QStringLiteral("path") });
-    parser.addOption({ QStringLiteral("fill"), QStringLiteral("Print the memory as an empty log fills past its cap.") });
+    parser.addOption(
+        { QStringLiteral("fill"), QStringLiteral("Print the memory as an empty log fills past its cap.") });
     parser.process(app);
     const int runs = qMax(1, parser.value(QStringLiteral("runs")).toInt());
 
