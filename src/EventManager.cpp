@@ -4,6 +4,7 @@
 #include "Event.h"
 
 #include <QCoreApplication>
+#include <QDataStream>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +16,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
+#include <numeric>
+#include <utility>
 
 #define EVENT_LOG(level) level().noquote().nospace() << "[EventManager] "
 
@@ -37,25 +41,27 @@ QString text(const QVariant& value)
 // The settings class decodes "@Variant(...)" and "@DateTime(...)" values as any serialised
 // value as soon as their section is read, and a damaged one (a list claiming thousands of
 // millions of entries, a time zone name of gigabytes) makes it attempt an allocation of
-// gigabytes. This log writes only local, UTC or fixed-offset date-times, so every other
-// serialised value is dropped before the file is parsed. The value is unescaped first as
+// gigabytes. This log writes only texts and local, UTC or fixed-offset date-times, so every
+// other serialised value is dropped before the file is parsed. The value is unescaped first as
 // the settings class would (quotes, \x and octal escapes, list commas): an "@" made by
 // any of them counts.
 
-// The bytes the settings class would make of an escaped value, its list commas kept as
-// 0x01 markers; false when it ends inside an escape.
-QByteArray unescaped(const QByteArray& raw)
+// The elements the settings class would make of an escaped value: its bytes, broken at
+// the commas that make a list. (A marker byte for the commas would be mistaken for the
+// same byte escaped in a time stamp.)
+QList<QByteArray> unescaped(const QByteArray& raw)
 {
-    QByteArray out;
+    QList<QByteArray> elements { QByteArray() };
     bool quoted = false;
     for (int i = 0; i < raw.size(); ++i) {
+        QByteArray& out = elements.last();
         const char c = raw.at(i);
         if (c == '"') {
             quoted = !quoted;
             continue;
         }
         if (c == ',' && !quoted) {
-            out += '\x01';
+            elements.append(QByteArray());
             continue;
         }
         if (c != '\\' || i + 1 >= raw.size()) {
@@ -86,7 +92,7 @@ QByteArray unescaped(const QByteArray& raw)
         // A character beyond one byte cannot begin a serialised value; keep a stand-in.
         out += code <= 0xff ? char(code) : '?';
     }
-    return out;
+    return elements;
 }
 
 // A date-time as this log writes it: the date-time type id, the null flag, the day and
@@ -108,10 +114,12 @@ bool ownTimeStamp(const QByteArray& element)
 
 bool foreignSerialisedValue(const QByteArray& value)
 {
-    const QList<QByteArray> elements = unescaped(value).split('\x01');
+    const QList<QByteArray> elements = unescaped(value);
     for (QByteArray element : elements) {
         element = element.trimmed();
-        if (element.startsWith('@') && !element.startsWith("@@") && !(elements.size() == 1 && ownTimeStamp(element)))
+        // "@@" starts a text that began with "@"; "@String(" a text with a null character.
+        if (element.startsWith('@') && !element.startsWith("@@") && !element.startsWith("@String(")
+            && !(elements.size() == 1 && ownTimeStamp(element)))
             return true;
     }
     return false;
@@ -144,6 +152,141 @@ QByteArray withoutSerialisedVariants(const QByteArray& content, int* dropped)
         kept += '\n';
     }
     return kept;
+}
+
+// The file is written as the settings class writes it (Qt 5, no text codec: the same
+// keys in the same order, the same escaping), so that it reads back through the settings
+// class, but one entry at a time: the settings class first builds a map of the whole
+// file, about a kilobyte of short-lived allocations per entry, and the heap keeps what a
+// save of a full log once took.
+
+// A value as the settings class's INI escaping makes it.
+void appendEscaped(QByteArray& out, const QString& str)
+{
+    const int start = out.size();
+    bool needsQuotes = false;
+    bool escapeNextIfDigit = false;
+    for (const QChar qc : str) {
+        const ushort ch = qc.unicode();
+        if (ch == ';' || ch == ',' || ch == '=')
+            needsQuotes = true;
+        const bool hexDigit = (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F');
+        if (escapeNextIfDigit && hexDigit) {
+            out += "\\x" + QByteArray::number(ch, 16);
+            continue;
+        }
+        escapeNextIfDigit = false;
+        switch (ch) {
+        case '\0':
+            out += "\\0";
+            escapeNextIfDigit = true;
+            break;
+        case '\a':
+            out += "\\a";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\v':
+            out += "\\v";
+            break;
+        case '"':
+        case '\\':
+            out += '\\';
+            out += char(ch);
+            break;
+        default:
+            if (ch <= 0x1f || ch >= 0x7f) {
+                out += "\\x" + QByteArray::number(ch, 16);
+                escapeNextIfDigit = true;
+            } else {
+                out += char(ch);
+            }
+        }
+    }
+    if (needsQuotes || (start < out.size() && (out.at(start) == ' ' || out.at(out.size() - 1) == ' '))) {
+        out.insert(start, '"');
+        out += '"';
+    }
+}
+
+// A text value as the settings class marks it before escaping.
+QString storedText(const QString& value)
+{
+    if (value.contains(QChar::Null))
+        return QStringLiteral("@String(") + value + QLatin1Char(')');
+    if (value.startsWith(QLatin1Char('@')))
+        return QLatin1Char('@') + value;
+    return value;
+}
+
+QString storedTime(const QDateTime& value)
+{
+    QByteArray bytes;
+    {
+        QDataStream s(&bytes, QIODevice::WriteOnly);
+        s.setVersion(QDataStream::Qt_5_6);
+        s << QVariant(value);
+    }
+    return QStringLiteral("@DateTime(") + QLatin1String(bytes.constData(), bytes.size()) + QLatin1Char(')');
+}
+
+// The settings class sorts keys as text: 1, 10, 100, 1000, 1001, 101, ..., 2, ...
+bool beforeAsText(int a, int b)
+{
+    char ta[16];
+    char tb[16];
+    std::snprintf(ta, sizeof ta, "%d", a);
+    std::snprintf(tb, sizeof tb, "%d", b);
+    return std::strcmp(ta, tb) < 0;
+}
+
+bool writeEventFile(const QString& path, const QList<Event*>& events)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QVector<int> order(events.size());
+    std::iota(order.begin(), order.end(), 1);
+    std::sort(order.begin(), order.end(), beforeAsText);
+
+    QByteArray block("[events]\n");
+    block.reserve(4096);
+    bool ok = true;
+    for (int index : qAsConst(order)) {
+        const Event* e = events.at(index - 1);
+        const QByteArray key = QByteArray::number(index) + '\\';
+        const std::pair<const char*, QString> fields[]
+            = { { "category", storedText(e->category()) }, { "desc", storedText(e->description()) },
+                  { "name", storedText(e->name()) }, { "timestamp", storedTime(e->timestamp()) } };
+        for (const auto& field : fields) {
+            block += key;
+            block += field.first;
+            block += '=';
+            appendEscaped(block, field.second);
+            block += '\n';
+        }
+        ok = ok && file.write(block) == block.size();
+        block.resize(0);
+    }
+    block += "size=" + QByteArray::number(events.size()) + '\n';
+    ok = ok && file.write(block) == block.size();
+    // A write that fails as the buffer is flushed (a full storage card) is noticed here.
+    ok = file.flush() && ok;
+    file.close();
+    return ok && file.error() == QFileDevice::NoError;
 }
 
 // Newest first; entries whose time is unknown go to the end.
@@ -300,23 +443,7 @@ bool EventManager::save(bool retry)
     if (QFileInfo(temp).isFile())
         QFile::remove(temp);
 
-    bool ok;
-    {
-        QSettings out(temp, QSettings::IniFormat);
-        out.clear();
-        out.beginWriteArray(kArray, m_events.size());
-        for (int i = 0; i < m_events.size(); ++i) {
-            const Event* e = m_events.at(i);
-            out.setArrayIndex(i);
-            out.setValue(kCategory, e->category());
-            out.setValue(kName, e->name());
-            out.setValue(kDesc, e->description());
-            out.setValue(kTimestamp, e->timestamp());
-        }
-        out.endArray();
-        out.sync();
-        ok = out.status() == QSettings::NoError;
-    }
+    bool ok = writeEventFile(temp, m_events);
     ok = ok && QFileInfo(temp).isFile()
         && std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(m_fileName).constData()) == 0;
     if (!ok) {

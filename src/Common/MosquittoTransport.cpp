@@ -5,8 +5,10 @@
 #include <QTimer>
 
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 #include <sys/socket.h>
 
+#include <cstdint>
 #include <mutex>
 
 namespace manager {
@@ -19,22 +21,52 @@ void initLibrary()
     std::call_once(once, [] { mosquitto_lib_init(); });
 }
 
+// The refusals of MQTT 3.1.1 and their MQTT 5 counterparts.
 MqttTransport::ClientError connackError(int rc)
 {
     switch (rc) {
     case 1:
+    case MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION:
         return MqttTransport::InvalidProtocolVersion;
     case 2:
+    case MQTT_RC_CLIENTID_NOT_VALID:
         return MqttTransport::IdRejected;
     case 3:
+    case MQTT_RC_SERVER_UNAVAILABLE:
+    case MQTT_RC_SERVER_BUSY:
         return MqttTransport::ServerUnavailable;
     case 4:
+    case MQTT_RC_BAD_USERNAME_OR_PASSWORD:
+    case MQTT_RC_BAD_AUTHENTICATION_METHOD:
         return MqttTransport::BadUsernameOrPassword;
     case 5:
+    case MQTT_RC_NOT_AUTHORIZED:
+    case MQTT_RC_BANNED:
         return MqttTransport::NotAuthorized;
     default:
         return MqttTransport::UnknownError;
     }
+}
+
+// libmosquitto 2.0 has no asynchronous connect that takes MQTT 5 properties, and its
+// blocking one would hold the event loop for as long as a TCP handshake may take. It keeps
+// the properties given to mosquitto_connect_bind_v5() for every later (re)connection of
+// the client, though, and that call refuses a keep-alive under 5 s before it touches the
+// network: so the properties are handed over by a call that is refused, and the
+// asynchronous connect sends them.
+void setConnectProperties(mosquitto* mosq, const QByteArray& host, int port, bool cleanSession)
+{
+    mosquitto_property* props = nullptr;
+    // The broker then never sends this client a larger packet: it drops it and logs
+    // "Dropping too large outgoing PUBLISH for <client id> (<n> bytes)".
+    int rc = mosquitto_property_add_int32(&props, MQTT_PROP_MAXIMUM_PACKET_SIZE, MqttTransport::MaxPacketBytes);
+    // MQTT 5 ends a session at the disconnection unless told otherwise; 3.1.1 kept a
+    // session without clean start until it was cleaned.
+    if (rc == MOSQ_ERR_SUCCESS && !cleanSession)
+        rc = mosquitto_property_add_int32(&props, MQTT_PROP_SESSION_EXPIRY_INTERVAL, UINT32_MAX);
+    if (rc == MOSQ_ERR_SUCCESS)
+        mosquitto_connect_bind_v5(mosq, host.constData(), port, 1, nullptr, props);
+    mosquitto_property_free_all(&props);
 }
 
 MqttTransport::ClientError lossError(int rc)
@@ -96,6 +128,10 @@ void MosquittoTransport::connectToHost()
     m_disconnectRequested = false;
     m_pendingError = NoError;
     m_connectedKey = parameterKey();
+    // New parameters may lead to another broker: try MQTT 5 there again.
+    if (m_legacyProtocol && m_connectedKey != m_legacyKey)
+        m_legacyProtocol = false;
+    setProtocolVersion(m_legacyProtocol ? MQTT_PROTOCOL_V311 : MQTT_PROTOCOL_V5);
 
     const QByteArray id = clientId().toUtf8();
     m_mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), cleanSession(), this);
@@ -104,7 +140,7 @@ void MosquittoTransport::connectToHost()
         failAttempt(IdRejected);
         return;
     }
-    mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, protocolVersion());
     mosquitto_connect_callback_set(m_mosq, &MosquittoTransport::onConnectCb);
     mosquitto_disconnect_callback_set(m_mosq, &MosquittoTransport::onDisconnectCb);
     mosquitto_message_callback_set(m_mosq, &MosquittoTransport::onMessageCb);
@@ -126,6 +162,8 @@ void MosquittoTransport::connectToHost()
 
     // Non-blocking: the TCP handshake and CONNACK complete through the notifiers.
     const QByteArray host = hostname().toUtf8();
+    if (protocolVersion() == MQTT_PROTOCOL_V5)
+        setConnectProperties(m_mosq, host, port(), cleanSession());
     const int rc = mosquitto_connect_async(m_mosq, host.constData(), port(), keepAlive());
     if (rc != MOSQ_ERR_SUCCESS) {
         failAttempt(TransportInvalid);
@@ -292,9 +330,14 @@ void MosquittoTransport::flushEvents()
                 setStateAndError(Connected, NoError);
             } else {
                 m_pendingError = connackError(ev.rc);
+                if (m_pendingError == InvalidProtocolVersion)
+                    fallBackToLegacyProtocol();
             }
             break;
         case Event::Lost: {
+            // A CONNACK that is not an MQTT 5 one: the broker speaks 3.1.1 only.
+            if (state() == Connecting && m_pendingError == NoError && lossError(ev.rc) == ProtocolViolation)
+                fallBackToLegacyProtocol();
             ClientError err = m_pendingError != NoError ? m_pendingError
                 : m_disconnectRequested                 ? NoError
                                                         : lossError(ev.rc);
@@ -314,6 +357,16 @@ void MosquittoTransport::flushEvents()
             break;
         }
     }
+}
+
+void MosquittoTransport::fallBackToLegacyProtocol()
+{
+    // Until the parameters change. Without MQTT 5 the broker cannot be told the packet
+    // limit; a larger message is then read and dropped in the message callback.
+    if (protocolVersion() != MQTT_PROTOCOL_V5)
+        return;
+    m_legacyProtocol = true;
+    m_legacyKey = m_connectedKey;
 }
 
 void MosquittoTransport::onConnectCb(mosquitto*, void* self, int rc)

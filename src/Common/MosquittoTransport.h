@@ -14,7 +14,9 @@ namespace manager {
 
 // Drives one libmosquitto client from the Qt event loop: socket notifiers for
 // reading and (only while data waits) writing, a timer for keep-alive housekeeping.
-// No library thread and no blocking loop call.
+// No library thread and no blocking loop call. Speaks MQTT 5, so that the broker can be
+// told the largest packet this client takes, and falls back to 3.1.1 for a broker that
+// does not know 5.
 class MosquittoTransport : public MqttTransport
 {
     Q_OBJECT
@@ -48,6 +50,8 @@ private:
     // Destroys the library client (closing its socket without DISCONNECT).
     void releaseClient();
     QByteArray parameterKey() const;
+    // The next attempts use MQTT 3.1.1: the broker refused or misread MQTT 5.
+    void fallBackToLegacyProtocol();
 
     // What the library's callbacks reported, delivered after the library call returns.
     struct Event
@@ -69,6 +73,9 @@ private:
     bool m_flushScheduled = false;
     // The parameters of the current connection, to notice a change on connectToHost().
     QByteArray m_connectedKey;
+    // Set while the broker at m_legacyKey's parameters takes MQTT 3.1.1 only.
+    bool m_legacyProtocol = false;
+    QByteArray m_legacyKey;
 };
 
 } // namespace manager

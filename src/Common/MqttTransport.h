@@ -34,13 +34,19 @@ public:
     // is a few kilobytes). Anything larger is dropped before it is copied, so one
     // enormous message cannot take the memory of the unit.
     static constexpr int MaxMessageBytes = 256 * 1024;
+    // The largest packet the broker is asked to send: the largest message with room for
+    // a topic, headers and properties. A broker that honours it drops anything larger
+    // before it reaches this process; what gets through above MaxMessageBytes is still
+    // dropped unread.
+    static constexpr int MaxPacketBytes = MaxMessageBytes + 128 * 1024;
 
     explicit MqttTransport(QObject* parent = nullptr) : QObject(parent) {}
     ~MqttTransport() override = default;
 
     ClientState state() const { return m_state; }
     ClientError error() const { return m_error; }
-    int protocolVersion() const { return 4; } // MQTT 3.1.1
+    // The MQTT protocol level of the current or last attempt (4: 3.1.1, 5: 5.0).
+    int protocolVersion() const { return m_protocolVersion; }
 
     QString hostname() const { return m_hostname; }
     quint16 port() const { return m_port; }
@@ -107,10 +113,11 @@ protected:
             emit errorChanged(error);
         }
     }
-
+    void setProtocolVersion(int version) { m_protocolVersion = version; }
 
 private:
     ClientState m_state = Disconnected;
+    int m_protocolVersion = 4;
     ClientError m_error = NoError;
     QString m_hostname;
     quint16 m_port = 1883;

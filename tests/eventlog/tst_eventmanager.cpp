@@ -182,6 +182,53 @@ private slots:
         QCOMPARE(names.mid(999), (QStringList { "p1", "p2" }));
     }
 
+    // The log writes its file itself, entry by entry; it must come out byte for byte as
+    // the settings class writes it, or stored files would read back differently.
+    void fileIsWrittenAsTheSettingsClassWritesIt()
+    {
+        const QDateTime local = QDateTime::currentDateTime();
+        const QList<Event*> entries {
+            new Event("General", "plain", "", local),
+            new Event("@at", "quote \" back\\slash", "line one\nline two\r\t\a\b\f\v", local.toUTC()),
+            new Event(" lead", "trail ", "a;b,c=d", local.toOffsetFromUtc(5400)),
+            new Event(QString::fromUtf8("Gr\u00fc\u00dfe \u03b1\u03b2 \u20ac1f"),
+                QString("nul") + QChar(0) + "0f" + QChar(1) + "b", QString("@@twice") + QChar(0x7f) + "9", QDateTime()),
+            new Event("", "\"quoted\"", " ", local.addSecs(-1)),
+        };
+        auto m = open();
+        for (int i = 0; i < 12; ++i) // keys 1 to 12 cross the settings class's text order
+            m->push(i < entries.size() ? entries.at(i) : new Event("Board", QString::number(i), "", local.addSecs(i)));
+
+        const QString expected = m_dir.filePath("expected.ini");
+        {
+            QSettings out(expected, QSettings::IniFormat);
+            out.beginWriteArray("events", m->events().size());
+            for (int i = 0; i < m->events().size(); ++i) {
+                const Event* e = m->events().at(i);
+                out.setArrayIndex(i);
+                out.setValue("category", e->category());
+                out.setValue("name", e->name());
+                out.setValue("desc", e->description());
+                out.setValue("timestamp", e->timestamp());
+            }
+            out.endArray();
+        }
+        QFile f(expected);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(readRaw(), f.readAll());
+
+        auto again = open();
+        QCOMPARE(again->events().size(), 12);
+        for (int i = 0; i < 12; ++i) {
+            const Event* a = m->events().at(i);
+            const Event* b = again->events().at(i);
+            QCOMPARE(b->category(), a->category());
+            QCOMPARE(b->name(), a->name());
+            QCOMPARE(b->description(), a->description());
+            QCOMPARE(b->timestamp(), a->timestamp());
+        }
+    }
+
     void nameFilterIgnoresCase()
     {
         auto m = open();

@@ -464,6 +464,36 @@ private slots:
         QCOMPARE(lost.size(), 0);
     }
 
+    // Larger than the packet limit the client states when it connects: the broker drops
+    // it, live or retained, so this process never reads it; the connection and what
+    // follows carry on, and a reconnection does not bring the retained one back.
+    void messageOverThePacketLimitIsNeverSent()
+    {
+        Broker broker;
+        if (!broker.start())
+            QSKIP("mosquitto cannot be started here");
+        MqttClient client;
+        pointAt(client, broker);
+        client.subscribe("o/#");
+        QSignalSpy conn(&client, &MqttClient::connected);
+        QSignalSpy rx(&client, &MqttClient::received);
+        client.connect();
+        QTRY_COMPARE_WITH_TIMEOUT(conn.size(), 1, 15000);
+        const QByteArray huge(MqttTransport::MaxPacketBytes + 1, 'H');
+        QVERIFY(client.publish(huge, "o/kept", 0, true));
+        QVERIFY(client.publish(huge, "o/huge"));
+        QVERIFY(client.publish("after", "o/after"));
+        QTRY_COMPARE_WITH_TIMEOUT(rx.size(), 1, 15000);
+        QCOMPARE(rx.at(0).at(1).toByteArray(), QByteArray("o/after"));
+
+        client.disconnect(); // the retry brings it back and subscribes again
+        QTRY_COMPARE_WITH_TIMEOUT(conn.size(), 2, 15000);
+        QVERIFY(client.publish("again", "o/again"));
+        QTRY_COMPARE_WITH_TIMEOUT(rx.size(), 2, 15000);
+        QCOMPARE(rx.at(1).at(1).toByteArray(), QByteArray("o/again"));
+        QVERIFY(logLinesStartingWith("[MqttClient] Dropped").isEmpty());
+    }
+
     // More than the socket buffers hold while the broker is frozen: the rest can only
     // leave through the write notifier once it wakes up.
     void backlogDrainsWhenBrokerWakes()

@@ -1,6 +1,8 @@
 // Times the two costs of the event log that grow with its size: one push at full
 // capacity (it rewrites the whole file) and loading a full file at start-up.
 // Run it on the storage the device uses: bench_events --dir /path/on/that/disk
+// With --fill it instead starts from an empty log, pushes entries past the cap and
+// prints the resident memory on the way, as a unit's log fills over months.
 
 #include "Config.h"
 #include "Event.h"
@@ -59,6 +61,44 @@ void writeFullFile(const QString& path, int count)
     file.endArray();
 }
 
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+int fill(Config& config, const QString& dir)
+{
+    const QString path = QDir(dir).filePath(QStringLiteral("fill.ini"));
+    EventManager manager(config, path);
+    QTextStream out(stdout);
+    out << "entries   RSS-kB  growth-kB  file-B\n";
+    const long start = residentKiB();
+    const QVector<int> marks { 0, 10, 20, 50, 100, 200, 500, 750, 1001, 1500, 2000, 3000 };
+    int pushed = 0;
+    for (int mark : marks) {
+        for (; pushed < mark; ++pushed) {
+            manager.push(new Event(QStringLiteral("Board"),
+                pushed % 2 ? QStringLiteral("Ignition off") : QStringLiteral("Ignition on"), QString(),
+                QDateTime::currentDateTime()));
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        const long rss = residentKiB();
+        out << QStringLiteral("%1 %2 %3 %4\n")
+                   .arg(pushed, 7)
+                   .arg(rss, 8)
+                   .arg(rss - start, 10)
+                   .arg(QFileInfo(path).size(), 7);
+        out.flush();
+    }
+    return manager.events().size() == EventManager::MaxLoaded + 1 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -71,6 +111,8 @@ int main(int argc, char** argv)
         QStringLiteral("21") });
     parser.addOption({ QStringLiteral("dir"), QStringLiteral("Folder for the files (default: a temporary one)."),
         QStringLiteral("path") });
+    parser.addOption(
+        { QStringLiteral("fill"), QStringLiteral("Print the memory as an empty log fills past its cap.") });
     parser.process(app);
     const int runs = qMax(1, parser.value(QStringLiteral("runs")).toInt());
 
@@ -83,6 +125,8 @@ int main(int argc, char** argv)
     }
     qInstallMessageHandler(quiet);
     Config config(temp.filePath(QStringLiteral("gui.conf")), GUIManager::Defaults);
+    if (parser.isSet(QStringLiteral("fill")))
+        return fill(config, temp.path());
 
     const QString full = temp.filePath(QStringLiteral("full.ini"));
     writeFullFile(full, EventManager::MaxLoaded);
