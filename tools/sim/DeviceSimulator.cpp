@@ -1,6 +1,6 @@
 #include "DeviceSimulator.h"
 
-#include "GUIManager.h"
+#include "SettingsKeys.h"
 #include "MqttClient.h"
 #include "SimBoard.h"
 #include "SimDevice.h"
@@ -13,7 +13,7 @@
 #include <QRegularExpression>
 
 namespace {
-QString defaultTopic(const char* key) { return GUIManager::Defaults.value(QLatin1String(key)).toString(); }
+QString defaultTopic(const char* key) { return manager::keys::defaults().value(QLatin1String(key)).toString(); }
 } // namespace
 
 SimTopics::SimTopics()
