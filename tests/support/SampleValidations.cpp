@@ -127,13 +127,18 @@ SampleValidation accepted(const Product& p, const QString& locale)
         QStringLiteral("Valid"), p.type == 0, ticketBody(p, true, locale) };
 }
 
+SampleValidation refusedAs(
+    const Product& p, int reason, const QString& name, const QString& screen, const QString& locale)
+{
+    QJsonObject t = ticketBody(p, false, locale);
+    t.insert(QStringLiteral("denyReason"), QJsonObject { { QStringLiteral("id"), reason } });
+    return SampleValidation { name, screen, p.type == 0, t };
+}
+
 SampleValidation refusal(const Refusal& r, const QString& locale)
 {
-    const Product& p = kProducts[r.product];
-    QJsonObject t = ticketBody(p, false, locale);
-    t.insert(QStringLiteral("denyReason"), QJsonObject { { QStringLiteral("id"), r.reason } });
-    return SampleValidation { QStringLiteral("invalid-%1-%2").arg(r.reason).arg(QLatin1String(r.name)),
-        QStringLiteral("Invalid"), p.type == 0, t };
+    return refusedAs(kProducts[r.product], r.reason,
+        QStringLiteral("invalid-%1-%2").arg(r.reason).arg(QLatin1String(r.name)), QStringLiteral("Invalid"), locale);
 }
 
 } // namespace
@@ -149,12 +154,10 @@ QList<SampleValidation> valid(const QString& locale)
 QList<SampleValidation> alreadyValid(const QString& locale)
 {
     QList<SampleValidation> list;
-    for (const Product& p : kProducts) {
-        QJsonObject t = ticketBody(p, false, locale);
-        t.insert(QStringLiteral("denyReason"), QJsonObject { { QStringLiteral("id"), p.type == 0 ? 103 : 207 } });
-        list << SampleValidation { QStringLiteral("alreadyvalid-%1-%2").arg(p.type).arg(QLatin1String(p.name)),
-            QStringLiteral("AlreadyValid"), p.type == 0, t };
-    }
+    for (const Product& p : kProducts)
+        list << refusedAs(p, p.type == 0 ? 103 : 207,
+            QStringLiteral("alreadyvalid-%1-%2").arg(p.type).arg(QLatin1String(p.name)), QStringLiteral("AlreadyValid"),
+            locale);
     return list;
 }
 
