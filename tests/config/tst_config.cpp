@@ -1,6 +1,6 @@
 #include "Config.h"
-#include "SettingsKeys.h"
 #include "Secrets.h"
+#include "SettingsKeys.h"
 
 #include <QJsonArray>
 #include <QProcess>

@@ -1,7 +1,7 @@
-#include "GuiRig.h"
 #include "Board.h"
 #include "Diagnostics.h"
 #include "FakeTransport.h"
+#include "GuiRig.h"
 #include "LogCapture.h"
 #include "Network.h"
 #include "QrCodeGenerator.h"

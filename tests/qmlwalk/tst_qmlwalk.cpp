@@ -207,8 +207,8 @@ void tst_QmlWalk::walkScanPages()
 void tst_QmlWalk::walkTickets()
 {
     const QString locale = m_device->gui->language();
-    const QList<QList<SampleValidation>> groups { samples::valid(locale),
-        samples::alreadyValid(locale), samples::refused(locale) };
+    const QList<QList<SampleValidation>> groups { samples::valid(locale), samples::alreadyValid(locale),
+        samples::refused(locale) };
     for (const auto& group : groups) {
         for (const SampleValidation& ticket : group) {
             m_device->scan(ticket);
@@ -404,8 +404,8 @@ void tst_QmlWalk::switchLanguageOnEveryScreen()
 {
     GUIManager& gui = *m_device->gui;
     const QString locale = gui.language();
-    const QList<SampleValidation> tickets = samples::valid(locale)
-        + samples::alreadyValid(locale).mid(0, 4) + samples::refused(locale).mid(0, 1);
+    const QList<SampleValidation> tickets
+        = samples::valid(locale) + samples::alreadyValid(locale).mid(0, 4) + samples::refused(locale).mid(0, 1);
     QStringList languages { QStringLiteral("en_IE"), QStringLiteral("el_GR") };
     int turn = 0;
     for (const SampleValidation& ticket : tickets) {

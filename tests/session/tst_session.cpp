@@ -1,7 +1,7 @@
 #include "Config.h"
-#include "SettingsKeys.h"
 #include "LogCapture.h"
 #include "SessionManager.h"
+#include "SettingsKeys.h"
 
 #include <QJsonDocument>
 #include <QSettings>

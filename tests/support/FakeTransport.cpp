@@ -4,7 +4,7 @@ int FakeTransport::publish(const QString& topic, const QByteArray& payload, quin
 {
     if (state() != Connected)
         return -1;
-    published.append({topic, payload, qos, retain});
+    published.append({ topic, payload, qos, retain });
     if (!m_peer)
         return 0;
     for (const QString& filter : qAsConst(m_peer->subscriptions)) {

@@ -34,7 +34,8 @@ GuiRig::GuiRig(const QString& deviceId, const QVariantMap& settings)
 {
 }
 
-GuiRig::GuiRig(const Setup& setup) : m_folder(setup.folder.isEmpty() ? dir.path() : setup.folder)
+GuiRig::GuiRig(const Setup& setup)
+    : m_folder(setup.folder.isEmpty() ? dir.path() : setup.folder)
 {
     if (setup.simulatedClock) {
         // The clock client asks timedatectl for the zones as it is built: the simulated
@@ -116,10 +117,7 @@ QQuickItem* GuiRig::screenItem(const QString& name) const
     return loader ? loader->property("item").value<QQuickItem*>() : nullptr;
 }
 
-QString GuiRig::shownScreen() const
-{
-    return m_window ? m_window->property("currentScreen").toString() : QString();
-}
+QString GuiRig::shownScreen() const { return m_window ? m_window->property("currentScreen").toString() : QString(); }
 
 bool GuiRig::waitForScreen(const QString& name, int timeoutMsec)
 {

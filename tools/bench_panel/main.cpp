@@ -269,7 +269,8 @@ QByteArray scanPayload(int n) { return g_samples.at(n % g_samples.size()); }
 // "Invalid", or "AlreadyValid" for a ticket validated before.
 QList<QByteArray> outcomeScreens(int n)
 {
-    const QJsonObject t = QJsonDocument::fromJson(scanPayload(n)).object().value(QStringLiteral("transaction")).toObject();
+    const QJsonObject t
+        = QJsonDocument::fromJson(scanPayload(n)).object().value(QStringLiteral("transaction")).toObject();
     if (t.value(QStringLiteral("result")).toBool())
         return { "Setting screen : Valid" };
     return { "Setting screen : Invalid", "Setting screen : AlreadyValid" };

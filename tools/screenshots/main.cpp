@@ -397,8 +397,8 @@ bool photograph(const QString& locale, const QString& outDir, const QString& onl
     camera.shootQmlPage(QStringLiteral("scancard"), QStringLiteral("ScanCard"));
     camera.shootQmlPage(QStringLiteral("scanbarcode"), QStringLiteral("ScanBarcode"));
 
-    const QList<QList<SampleValidation>> groups { samples::valid(locale),
-        samples::alreadyValid(locale), samples::refused(locale) };
+    const QList<QList<SampleValidation>> groups { samples::valid(locale), samples::alreadyValid(locale),
+        samples::refused(locale) };
     for (const auto& group : groups) {
         for (const SampleValidation& ticket : group) {
             device.scan(ticket);

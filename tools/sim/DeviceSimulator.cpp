@@ -1,7 +1,7 @@
 #include "DeviceSimulator.h"
 
-#include "SettingsKeys.h"
 #include "MqttClient.h"
+#include "SettingsKeys.h"
 #include "SimBoard.h"
 #include "SimDevice.h"
 #include "SimInspector.h"
