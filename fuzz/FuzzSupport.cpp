@@ -1,5 +1,8 @@
 #include "FuzzSupport.h"
 
+#include "GuiRig.h"
+#include "SettingsKeys.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -58,6 +61,23 @@ void writeFile(const QString& path, const QByteArray& bytes)
     QFile f(path);
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         f.write(bytes);
+}
+
+GuiRig& gui()
+{
+    static GuiRig* rig = [] {
+        init(true);
+        GuiRig::Setup setup;
+        setup.deviceId = QStringLiteral("K12345678\n");
+        setup.folder = scratchDir();
+        const QString idFile = QDir(scratchDir()).filePath(QStringLiteral("serialnumber"));
+        setup.overrides = { { manager::keys::LogStderr, false }, { manager::keys::LogSyslog, false },
+            { manager::keys::DeviceId, idFile } };
+        auto* made = new GuiRig(setup);
+        drain();
+        return made;
+    }();
+    return *rig;
 }
 
 void drain()

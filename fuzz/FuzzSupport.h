@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+class GuiRig;
+
 namespace fuzz {
 
 // Creates the application object once (a GUI one when asked, on the offscreen
@@ -20,6 +22,12 @@ QString scratchDir();
 
 // Writes bytes to a file, replacing it.
 void writeFile(const QString& path, const QByteArray& bytes);
+
+// The tests' GUI rig (a GUIManager on a fake broker connection) in the scratch
+// folder, built on first use and kept: it owns a QML engine, far too costly to build
+// per input. Logging stays off and the device id file stays in the scratch folder
+// whatever the input sets.
+GuiRig& gui();
 
 // Runs queued calls and pending deletions, as the event loop would between messages.
 void drain();

@@ -1,7 +1,7 @@
 // The settings store reading a settings file of arbitrary text, then saving it.
 #include "Config.h"
 #include "FuzzSupport.h"
-#include "GUIManager.h"
+#include "SettingsKeys.h"
 
 #include <QDir>
 
@@ -11,11 +11,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString file = QDir(fuzz::scratchDir()).filePath(QStringLiteral("gui.conf"));
     fuzz::writeFile(file, QByteArray(reinterpret_cast<const char*>(data), int(size)));
     {
-        Config config(file, GUIManager::Defaults);
+        Config config(file, manager::keys::defaults());
         config.toJson();
         config.print();
         config.save();
-        Config again(file, GUIManager::Defaults);
+        Config again(file, manager::keys::defaults());
         again.toJson();
     }
     fuzz::drain();

@@ -1,7 +1,7 @@
 // The settings store fed a configuration object from the wire, then read back.
 #include "Config.h"
 #include "FuzzSupport.h"
-#include "GUIManager.h"
+#include "SettingsKeys.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,11 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QJsonDocument doc
         = QJsonDocument::fromJson(QByteArray::fromRawData(reinterpret_cast<const char*>(data), int(size)));
     {
-        Config config(file, GUIManager::Defaults);
+        Config config(file, manager::keys::defaults());
         config.fromJson(doc.object());
         const QJsonObject round = config.toJson();
         // What was stored must survive the file: a second store reads the same.
-        Config again(file, GUIManager::Defaults);
+        Config again(file, manager::keys::defaults());
         if (again.toJson().keys() != round.keys())
             __builtin_trap();
         config.print();

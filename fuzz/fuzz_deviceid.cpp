@@ -1,13 +1,14 @@
 // The device id file read by the manager: the input is the file's content.
-#include "GuiHarness.h"
+#include "FuzzSupport.h"
+#include "GuiRig.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    fuzz::GuiHarness& h = fuzz::GuiHarness::instance();
+    GuiRig& h = fuzz::gui();
     // Two files in turn, so that every input is a change of file and read again.
     static bool flip = false;
     flip = !flip;
-    const QString file = h.path(flip ? "id-a" : "id-b");
+    const QString file = h.path(QLatin1String(flip ? "id-a" : "id-b"));
     fuzz::writeFile(file, QByteArray(reinterpret_cast<const char*>(data), int(size)));
     h.config->set(QStringLiteral("gui/deviceId"), file);
     fuzz::drain();

@@ -41,6 +41,9 @@
 #include <QtGlobal>
 #include <QtQml>
 
+// The keys and their defaults live with the settings store, beneath the presentation.
+const QVariantMap GUIManager::Defaults = manager::keys::defaults();
+
 GUIManager::GUIManager(Config& config, QObject* parent) : GUIManager(config, Options(), parent) {}
 
 GUIManager::GUIManager(Config& config, const Options& options, QObject* parent)

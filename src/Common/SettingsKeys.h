@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariantMap>
 
 namespace manager::keys {
 
@@ -34,5 +35,9 @@ inline const QString TopicsBoard = QStringLiteral("topics/board");
 inline const QString TopicsInspector = QStringLiteral("topics/inspector");
 inline const QString TopicsNetwork = QStringLiteral("topics/network");
 inline const QString TopicsDevice = QStringLiteral("topics/device");
+
+// The built-in configuration: every key above with its default value. The value
+// types matter: the settings file's text is compared against them.
+const QVariantMap& defaults();
 
 } // namespace manager::keys

@@ -1,6 +1,6 @@
 #include "Config.h"
-#include "GUIManager.h"
 #include "Secrets.h"
+#include "SettingsKeys.h"
 
 #include <QJsonArray>
 #include <QProcess>
@@ -109,7 +109,7 @@ void TestConfig::defaultsFileRoundTrip()
     g_lines.clear();
     QtMessageHandler previous = qInstallMessageHandler(collect);
     {
-        Config config(path(), GUIManager::Defaults);
+        Config config(path(), manager::keys::defaults());
         QCOMPARE(config.keys().size(), 25);
     }
     qInstallMessageHandler(previous);
@@ -118,11 +118,11 @@ void TestConfig::defaultsFileRoundTrip()
     QCOMPARE(QString::fromUtf8(readAll(path())), QString::fromLatin1(kDefaultFile));
 
     // Read back by a new store: nothing differs, and the types of the defaults stay.
-    Config again(path(), GUIManager::Defaults);
+    Config again(path(), manager::keys::defaults());
     QSignalSpy changed(&again, &Config::configChanged);
     again.load();
     QCOMPARE(changed.count(), 0);
-    for (auto it = GUIManager::Defaults.cbegin(); it != GUIManager::Defaults.cend(); ++it) {
+    for (auto it = manager::keys::defaults().cbegin(); it != manager::keys::defaults().cend(); ++it) {
         QCOMPARE(again.get(it.key()), it.value());
         QCOMPARE(again.get(it.key()).userType(), it.value().userType());
     }
@@ -131,7 +131,7 @@ void TestConfig::defaultsFileRoundTrip()
 void TestConfig::fileValuesAreTextButCompareTyped()
 {
     writeAll(path(), "[log]\nlevel=2\n");
-    Config config(path(), GUIManager::Defaults);
+    Config config(path(), manager::keys::defaults());
     QCOMPARE(config.get(QStringLiteral("log/level")).userType(), int(QMetaType::Int));
 
     QSignalSpy changed(&config, &Config::configChanged);
@@ -154,7 +154,7 @@ void TestConfig::fileValuesAreTextButCompareTyped()
 void TestConfig::overridesWinButAreNeverWritten()
 {
     writeAll(path(), "[mqtt]\nhost=file.host\n");
-    Config config(path(), GUIManager::Defaults);
+    Config config(path(), manager::keys::defaults());
     config.addOverrides({{QStringLiteral("mqtt/host"), QStringLiteral("override.host")},
                          {QStringLiteral("mqtt/password"), QStringLiteral("pw")},
                          {QStringLiteral("config"), QStringLiteral("other.conf")}});
@@ -178,7 +178,7 @@ void TestConfig::overridesWinButAreNeverWritten()
 void TestConfig::setWritesOnlyRealChanges()
 {
     writeAll(path(), "[gui]\nlocale=el_GR\n");
-    Config config(path(), GUIManager::Defaults);
+    Config config(path(), manager::keys::defaults());
     QSignalSpy changed(&config, &Config::configChanged);
     config.set(QStringLiteral("gui/locale"), QStringLiteral("en_US"));
     QCOMPARE(changed.count(), 1);
@@ -195,7 +195,7 @@ void TestConfig::setWritesOnlyRealChanges()
 
 void TestConfig::jsonForm()
 {
-    Config config(path(), GUIManager::Defaults);
+    Config config(path(), manager::keys::defaults());
     const QJsonObject json = config.toJson();
     QCOMPARE(json.keys(), (QStringList{QStringLiteral("gui"), QStringLiteral("log"), QStringLiteral("mqtt"),
                                        QStringLiteral("topics")}));
@@ -216,7 +216,7 @@ void TestConfig::jsonForm()
 
 void TestConfig::fromJsonAppliesKnownKeys()
 {
-    Config config(path(), GUIManager::Defaults);
+    Config config(path(), manager::keys::defaults());
     QSignalSpy changed(&config, &Config::configChanged);
     config.fromJson(QJsonObject{
         {QStringLiteral("gui"), QJsonObject{{QStringLiteral("displayOffMin"), 5}, {QStringLiteral("unknownName"), 1}}},
@@ -240,7 +240,7 @@ void TestConfig::fromJsonAppliesKnownKeys()
 void TestConfig::fromJsonValidatesValues()
 {
     writeAll(path(), "[log]\nlevel=3\n");
-    Config config(path(), GUIManager::Defaults);
+    Config config(path(), manager::keys::defaults());
     QSignalSpy changed(&config, &Config::configChanged);
     // Values that cannot be what the key means are refused, the rest still applied.
     config.fromJson(QJsonObject{
@@ -311,12 +311,12 @@ void TestConfig::handEditedFiles()
     writeAll(path(), content);
     const QStringList keysBefore = fileEntries(path()).keys();
 
-    Config config(path(), GUIManager::Defaults);
+    Config config(path(), manager::keys::defaults());
     for (auto it = expected.cbegin(); it != expected.cend(); ++it)
         QCOMPARE(config.get(it.key()), it.value());
     // Every system key keeps a value and shows in the JSON form where it belongs.
     const QJsonObject json = config.toJson();
-    for (auto it = GUIManager::Defaults.cbegin(); it != GUIManager::Defaults.cend(); ++it) {
+    for (auto it = manager::keys::defaults().cbegin(); it != manager::keys::defaults().cend(); ++it) {
         const QString group = it.key().section(QLatin1Char('/'), 0, 0);
         const QString name = it.key().section(QLatin1Char('/'), 1);
         QVERIFY2(json.value(group).toObject().contains(name), qPrintable(it.key()));
@@ -330,14 +330,14 @@ void TestConfig::handEditedFiles()
     const auto after = fileEntries(path());
     for (const QString& key : keysBefore)
         QVERIFY2(after.contains(key), qPrintable(key));
-    for (const QString& key : GUIManager::Defaults.keys())
+    for (const QString& key : manager::keys::defaults().keys())
         QVERIFY2(after.contains(key), qPrintable(key));
     for (auto it = expected.cbegin(); it != expected.cend(); ++it)
         QCOMPARE(after.value(it.key()), it.value().toString());
     QCOMPARE(after.value(QStringLiteral("topics/barcode")), QStringLiteral("vexa/scan"));
 
     // And what was saved reads back the same.
-    Config reread(path(), GUIManager::Defaults);
+    Config reread(path(), manager::keys::defaults());
     for (const QString& key : config.keys())
         QCOMPARE(reread.get(key).toString(), config.get(key).toString());
 }
@@ -345,7 +345,7 @@ void TestConfig::handEditedFiles()
 void TestConfig::generalKeysInJson()
 {
     writeAll(path(), "orphan=1\n[gui]\nlocale=en_US\n");
-    Config config(path(), GUIManager::Defaults);
+    Config config(path(), manager::keys::defaults());
     const QJsonObject json = config.toJson();
     QCOMPARE(json.value(QStringLiteral("General")).toObject(),
              (QJsonObject{{QStringLiteral("orphan"), QStringLiteral("1")}}));
@@ -363,7 +363,7 @@ void TestConfig::generalKeysInJson()
 
 void TestConfig::watcherSeesOtherProcess()
 {
-    Config config(path(), GUIManager::Defaults);
+    Config config(path(), manager::keys::defaults());
     QSignalSpy fileChanged(&config, &Config::configFileChanged);
     QSignalSpy changed(&config, &Config::configChanged);
     QString text = QString::fromLatin1(kDefaultFile).replace(QStringLiteral("level=2"), QStringLiteral("level=4"));
@@ -382,7 +382,7 @@ void TestConfig::watcherSeesOtherProcess()
 
 void TestConfig::watcherSurvivesEditorReplace()
 {
-    Config config(path(), GUIManager::Defaults);
+    Config config(path(), manager::keys::defaults());
     QSignalSpy changed(&config, &Config::configChanged);
     for (int round = 1; round <= 3; ++round) {
         const QString text = QString::fromLatin1(kDefaultFile)
@@ -405,7 +405,7 @@ void TestConfig::watcherSurvivesEditorReplace()
 
 void TestConfig::watcherSurvivesDeleteAndRecreate()
 {
-    Config config(path(), GUIManager::Defaults);
+    Config config(path(), manager::keys::defaults());
     QSignalSpy changed(&config, &Config::configChanged);
     QVERIFY(QFile::remove(path()));
     // Nothing differs while the file is missing; its values stay.
@@ -420,7 +420,7 @@ void TestConfig::watcherSurvivesDeleteAndRecreate()
 
 void TestConfig::printAlignsAndMasksPassword()
 {
-    Config config(path(), GUIManager::Defaults);
+    Config config(path(), manager::keys::defaults());
     auto print = [&config]() {
         g_lines.clear();
         QtMessageHandler previous = qInstallMessageHandler(collect);
@@ -456,7 +456,7 @@ void TestConfig::unwritableLocation()
     // A parent that is a regular file: no one, not even root, can create the file.
     writeAll(path("plain"), "x");
     const QString file = path("plain") + QStringLiteral("/gui.conf");
-    Config config(file, GUIManager::Defaults);
+    Config config(file, manager::keys::defaults());
     QVERIFY(!QFileInfo::exists(file));
     QCOMPARE(config.get(QStringLiteral("gui/locale")).toString(), QStringLiteral("el_GR"));
 
@@ -472,7 +472,7 @@ void TestConfig::unwritableLocation()
 
 void TestConfig::readOnlyFileOrFolder()
 {
-    { Config config(path(), GUIManager::Defaults); }
+    { Config config(path(), manager::keys::defaults()); }
     const QByteArray before = readAll(path());
 
     QFile::setPermissions(path(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
@@ -485,7 +485,7 @@ void TestConfig::readOnlyFileOrFolder()
         QSKIP("Permission bits do not stop this user from writing (root)");
     }
     {
-        Config config(path(), GUIManager::Defaults);
+        Config config(path(), manager::keys::defaults());
         config.set(QStringLiteral("gui/locale"), QStringLiteral("en_US"));
         QCOMPARE(config.get(QStringLiteral("gui/locale")).toString(), QStringLiteral("en_US"));
     }
@@ -496,7 +496,7 @@ void TestConfig::readOnlyFileOrFolder()
 void TestConfig::booleanSpellings()
 {
     writeAll(path(), "[gui]\nshowCursor=TRUE\nshowErrorDesc=1\n[log]\ncolor=False\nstderr=0\nsyslog=perhaps\n");
-    Config config(path(), GUIManager::Defaults);
+    Config config(path(), manager::keys::defaults());
     // Equal to the defaults except showErrorDesc and stderr; all four read as booleans.
     QCOMPARE(config.get(QStringLiteral("gui/showErrorDesc")), QVariant(true));
     QCOMPARE(config.get(QStringLiteral("log/stderr")), QVariant(false));
@@ -517,7 +517,7 @@ void TestConfig::booleanSpellings()
 
 void TestConfig::remoteValuesConvertWithoutLoss()
 {
-    Config config(path(), GUIManager::Defaults);
+    Config config(path(), manager::keys::defaults());
     auto apply = [&config](const char* group, const char* name, const QJsonValue& v) {
         config.fromJson(
             QJsonObject { { QString::fromLatin1(group), QJsonObject { { QString::fromLatin1(name), v } } } });
@@ -536,7 +536,7 @@ void TestConfig::remoteValuesConvertWithoutLoss()
 
 void TestConfig::secretsMaskedAndRoundTripped()
 {
-    Config config(path(), GUIManager::Defaults);
+    Config config(path(), manager::keys::defaults());
     config.set(QStringLiteral("mqtt/password"), QStringLiteral("s3cret"));
     const QJsonObject published = manager::maskSecrets(config.toJson()).toObject();
     QCOMPARE(published.value("mqtt").toObject().value("password"), QJsonValue(QStringLiteral("********")));
@@ -567,7 +567,7 @@ void TestConfig::secretsMaskedAndRoundTripped()
 void TestConfig::createdForOwnerOnly()
 {
     const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
-    Config config(path(), GUIManager::Defaults);
+    Config config(path(), manager::keys::defaults());
     QCOMPARE(QFile::permissions(path()), ownerOnly);
     config.set(QStringLiteral("gui/settingsPin"), QStringLiteral("1111"));
     QCOMPARE(QFile::permissions(path()), ownerOnly);
@@ -579,7 +579,7 @@ void TestConfig::createdForOwnerOnly()
     QVERIFY(QFile::setPermissions(copied, ownerOnly | QFile::ReadGroup | QFile::ReadOther));
     g_lines.clear();
     QtMessageHandler previous = qInstallMessageHandler(collect);
-    Config again(copied, GUIManager::Defaults);
+    Config again(copied, manager::keys::defaults());
     qInstallMessageHandler(previous);
     QCOMPARE(QFile::permissions(copied), ownerOnly);
     QCOMPARE(g_lines.filter(QStringLiteral("could be read by others (mode 0644)")).size(), 1);
@@ -591,7 +591,7 @@ void TestConfig::damagedFileIsReported()
     writeAll(path(), QByteArray("\x7f\x45\x4c\x46\x02\x01\x01\x00 garbage \xff\xfe\n[[[\n", 24));
     g_lines.clear();
     QtMessageHandler previous = qInstallMessageHandler(collect);
-    Config config(path(), GUIManager::Defaults);
+    Config config(path(), manager::keys::defaults());
     qInstallMessageHandler(previous);
     QCOMPARE(g_lines.filter(QStringLiteral("[Config] WARN: Config file is damaged")).size(), 1);
     QCOMPARE(config.get(QStringLiteral("log/level")), QVariant(2));

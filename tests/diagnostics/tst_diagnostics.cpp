@@ -1,7 +1,7 @@
-#include "../gui/GuiFixture.h"
 #include "Board.h"
 #include "Diagnostics.h"
 #include "FakeTransport.h"
+#include "GuiRig.h"
 #include "LogCapture.h"
 #include "Network.h"
 #include "QrCodeGenerator.h"
@@ -214,7 +214,7 @@ private slots:
     // The manager builds it before reading the device id, so it must follow the id.
     void onTheGuiManager()
     {
-        GuiFixture f(QStringLiteral("K12345678"));
+        GuiRig f(QStringLiteral("K12345678"));
         QQmlExpression qml(f.gui->engine().rootContext(), nullptr, "manager.diagnostics.serialPort");
         QCOMPARE(qml.evaluate(), QVariant(QStringLiteral("NONE")));
         QVERIFY(f.gui->diagnostics()->summary(QDateTime::currentDateTime()).startsWith("K12345678;"));

@@ -1,7 +1,7 @@
 // The self-test page in the real window with the real GUI manager; requests are
 // recorded by the fake broker connection.
 
-#include "GuiFixture.h"
+#include "GuiRig.h"
 
 #include "Diagnostics.h"
 #include "LogCapture.h"
@@ -16,15 +16,6 @@ namespace {
 const int kTimeout = 15000;
 const QString kLedOff = QStringLiteral("vexa/board/led/off/request/1");
 
-QQuickItem* findItem(QQuickItem* root, const QString& name)
-{
-    if (!root || root->objectName() == name)
-        return root;
-    for (QQuickItem* child : root->childItems())
-        if (QQuickItem* found = findItem(child, name))
-            return found;
-    return nullptr;
-}
 // Judged by hue, as a technician sees them.
 bool isRed(const QColor& c) { return c.hsvSaturation() > 128 && (c.hsvHue() < 15 || c.hsvHue() > 345); }
 bool isAmber(const QColor& c) { return c.hsvSaturation() > 128 && c.hsvHue() >= 35 && c.hsvHue() <= 55; }
@@ -35,10 +26,10 @@ class TestDiagnosticsPage : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<GuiFixture> f;
+    std::unique_ptr<GuiRig> f;
     QQuickWindow* window = nullptr;
 
-    QQuickItem* item(const QString& name) const { return findItem(window->contentItem(), name); }
+    QQuickItem* item(const QString& name) const { return GuiRig::findIn(window->contentItem(), name); }
     QQuickItem* page() const { return item(QStringLiteral("diagnosticsPage")); }
     QObject* popup(const QString& name) const { return page() ? page()->findChild<QObject*>(name) : nullptr; }
     QColor colour(const QString& name, const char* property) const
@@ -61,7 +52,7 @@ class TestDiagnosticsPage : public QObject
     void answer(const QString& dialog, bool yes)
     {
         QQuickItem* content = popup(dialog)->property("contentItem").value<QQuickItem*>();
-        tap(findItem(content, yes ? QStringLiteral("popupYes") : QStringLiteral("popupNo")));
+        tap(GuiRig::findIn(content, yes ? QStringLiteral("popupYes") : QStringLiteral("popupNo")));
         QTRY_VERIFY_WITH_TIMEOUT(!popup(dialog)->property("visible").toBool(), kTimeout);
     }
     void logout()
@@ -73,7 +64,7 @@ class TestDiagnosticsPage : public QObject
 private slots:
     void initTestCase()
     {
-        f = std::make_unique<GuiFixture>();
+        f = std::make_unique<GuiRig>();
         f->setValidator(QStringLiteral("online"));
         f->setIgnition(true);
         f->gui->load();

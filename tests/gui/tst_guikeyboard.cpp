@@ -1,4 +1,4 @@
-#include "GuiFixture.h"
+#include "GuiRig.h"
 #include "InputMethod.h"
 
 #include <QGuiApplication>
@@ -130,7 +130,7 @@ private slots:
             QSKIP("Xvfb cannot be started here");
         if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
             QSKIP("xdotool is not installed");
-        GuiFixture f { QString() };
+        GuiRig f { QString() };
         f.gui->load();
         f.gui->setIdleScreen(); // no id: the serial-number page, without the start-up wait
         QCOMPARE(f.gui->screen(), QString("InitPage"));

@@ -1,4 +1,4 @@
-#include "GuiFixture.h"
+#include "GuiRig.h"
 #include "LogCapture.h"
 #include "Logger.h"
 
@@ -31,7 +31,7 @@ class TestGuiManager : public QObject
 private slots:
     void startsBusyAndChoosesIdleAfterTimeout()
     {
-        GuiFixture f;
+        GuiRig f;
         QCOMPARE(f.gui->screen(), QString("Busy"));
         QCOMPARE(f.gui->deviceId(), QString("K12345678"));
         f.setValidator("online");
@@ -54,7 +54,7 @@ private slots:
         QFETCH(QString, status);
         QFETCH(QString, screen);
         QFETCH(QString, readerTopic);
-        GuiFixture f;
+        GuiRig f;
         f.setValidator(status);
         QCOMPARE(f.gui->screen(), screen);
         if (!readerTopic.isEmpty())
@@ -72,7 +72,7 @@ private slots:
 
     void emptyDeviceIdAlwaysShowsInitPage()
     {
-        GuiFixture f(QString(""));
+        GuiRig f(QString(""));
         QVERIFY(f.gui->deviceId().isEmpty());
         for (const char* s : {"online", "init", "offline", "out-of-service"}) {
             f.setValidator(s);
@@ -84,7 +84,7 @@ private slots:
 
     void showErrorDescAppendsReason()
     {
-        GuiFixture f(QStringLiteral("K1"), {{"gui/showErrorDesc", true}});
+        GuiRig f(QStringLiteral("K1"), {{"gui/showErrorDesc", true}});
         f.setValidator("offline");
         QCOMPARE(f.gui->message(), QString("#0002\nBLM service down"));
     }
@@ -105,7 +105,7 @@ private slots:
         QFETCH(QJsonObject, transaction);
         QFETCH(QString, screen);
         QFETCH(QString, sound);
-        GuiFixture f;
+        GuiRig f;
         f.setValidator("online");
         f.scan(transaction);
         QCOMPARE(f.gui->screen(), screen);
@@ -119,7 +119,7 @@ private slots:
 
     void sessionKeepsScreenButUpdatesTransaction()
     {
-        GuiFixture f;
+        GuiRig f;
         f.setValidator("online");
         f.gui->settingsLoginRequest("7391");
         f.gui->setMaintenanceScreen();
@@ -139,7 +139,7 @@ private slots:
 
     void retryShowsRetryThenIdle()
     {
-        GuiFixture f;
+        GuiRig f;
         f.setValidator("online");
         f.inject("vexa/blm/rfid/retry", {});
         QCOMPARE(f.gui->screen(), QString("Retry"));
@@ -149,7 +149,7 @@ private slots:
 
     void setScreenWithTimeoutReemits()
     {
-        GuiFixture f;
+        GuiRig f;
         f.setValidator("online");
         QSignalSpy spy(f.gui.get(), &GUIManager::screenChanged);
         f.gui->setScreen("ScanScreens");
@@ -160,7 +160,7 @@ private slots:
 
     void ignitionOffAndOn()
     {
-        GuiFixture f;
+        GuiRig f;
         f.setValidator("online");
         f.gui->settingsLoginRequest("7391");
         QVERIFY(f.gui->session()->sessionActive());
@@ -187,7 +187,7 @@ private slots:
 
     void boardShutdownDelayFollowsConfig()
     {
-        GuiFixture f(QStringLiteral("K1"), {{"gui/shutdownDelaySec", 120}});
+        GuiRig f(QStringLiteral("K1"), {{"gui/shutdownDelaySec", 120}});
         f.inject("vexa/board/config", QJsonObject{{"device", QJsonObject{{"delayShutdownFor", 30}}}});
         QCOMPARE(f.countOn("vexa/board/config/set"), 1);
         QCOMPARE(QJsonDocument::fromJson(f.transport->payloadsOn("vexa/board/config/set").last()).object(),
@@ -202,7 +202,7 @@ private slots:
 
     void displayOffRule()
     {
-        GuiFixture f;
+        GuiRig f;
         f.gui->setDisplayOffMin(1);
         f.inject("vexa/board/power", QJsonObject{{"display", true}});
         auto displayTimer = [&f]() -> QTimer* {
@@ -237,7 +237,7 @@ private slots:
 
     void displayOffDisabledAtZero()
     {
-        GuiFixture f(QStringLiteral("K1"), {{"gui/displayOffMin", 0}});
+        GuiRig f(QStringLiteral("K1"), {{"gui/displayOffMin", 0}});
         f.setValidator("offline");
         f.setValidator("online");
         f.setValidator("out-of-service");
@@ -246,7 +246,7 @@ private slots:
 
     void configChangeReactsToFirstKeyOnly()
     {
-        GuiFixture f;
+        GuiRig f;
         QSignalSpy cursor(f.gui.get(), &GUIManager::showCursorChanged);
         QSignalSpy language(f.gui.get(), &GUIManager::languageChanged);
         const int before = f.countOn("vexa/ui/config");
@@ -260,7 +260,7 @@ private slots:
 
     void languageSwitch()
     {
-        GuiFixture f;
+        GuiRig f;
         QSignalSpy spy(f.gui.get(), &GUIManager::languageChanged);
         f.gui->setLanguage("el_GR");
         QCOMPARE(f.gui->language(), QString("el_GR"));
@@ -277,7 +277,7 @@ private slots:
 
     void deviceIdFile()
     {
-        GuiFixture f(QStringLiteral("\n\n  K12345678  \nX\n"));
+        GuiRig f(QStringLiteral("\n\n  K12345678  \nX\n"));
         QCOMPARE(f.gui->deviceId(), QString("K12345678"));
         QSignalSpy spy(f.gui.get(), &GUIManager::deviceIdChanged);
         f.config->set("gui/deviceId", f.config->get("gui/deviceId").toString() + "2");
@@ -303,7 +303,7 @@ private slots:
     // a second name for the old file still holds the old id.
     void deviceIdReplacedWhole()
     {
-        GuiFixture f;
+        GuiRig f;
         const QString path = f.config->get("gui/deviceId").toString();
         QCOMPARE(::link(qPrintable(path), qPrintable(path + ".old")), 0);
         f.gui->saveDeviceIdRequest("C00000001");
@@ -315,7 +315,7 @@ private slots:
 
     void deviceIdUnwritable()
     {
-        GuiFixture f;
+        GuiRig f;
         QSignalSpy error(f.gui.get(), &GUIManager::errorOccured);
         // A directory in place of the file cannot be opened for writing, even by root.
         f.config->set("gui/deviceId", f.dir.path());
@@ -326,7 +326,7 @@ private slots:
 
     void maintenanceBarcode()
     {
-        GuiFixture f;
+        GuiRig f;
         QSignalSpy applied(f.gui.get(), &GUIManager::barcodeConfigurationApplied);
         const QJsonObject validator{{"validator", QJsonObject{{"obc", "mqtt://u:p@10.0.0.2:1883"}}}};
         f.inject("vexa/blm/barcode/maintenance/scanned", validator);
@@ -381,7 +381,7 @@ private slots:
 
     void largeDelaysDoNotWrap()
     {
-        GuiFixture f(
+        GuiRig f(
             QStringLiteral("K12345678"), { { "gui/displayOffMin", INT_MAX }, { "gui/shutdownDelaySec", INT_MAX } });
         f.inject("vexa/board/config", QJsonObject { { "device", QJsonObject { { "delayShutdownFor", 30 } } } });
         QCOMPARE(QJsonDocument::fromJson(f.transport->payloadsOn("vexa/board/config/set").last()).object(),
@@ -396,7 +396,7 @@ private slots:
 
     void screenTimeoutIsNeverEarly()
     {
-        GuiFixture f;
+        GuiRig f;
         f.setValidator("online");
         QElapsedTimer clock;
         clock.start();
@@ -410,8 +410,8 @@ private slots:
         manager::Logger::instance(); // installed first, so the capture below stays on top
         LogCapture log;
         {
-            GuiFixture empty(QStringLiteral("  \n"));
-            GuiFixture garbage(QStringLiteral("\x01\x02zz"));
+            GuiRig empty(QStringLiteral("  \n"));
+            GuiRig garbage(QStringLiteral("\x01\x02zz"));
         }
         QCOMPARE(log.lines().filter("WARN: Device id file is empty").size(), 1);
         QCOMPARE(log.lines().filter("WARN: Device id file holds no valid device id").size(), 1);
@@ -433,7 +433,7 @@ private slots:
 
     void maintenanceGestureTogglesLogin()
     {
-        GuiFixture f;
+        GuiRig f;
         f.setValidator("online");
         f.gui->setMaintenanceScreen();
         QCOMPARE(f.gui->screen(), QString("Login"));
@@ -449,7 +449,7 @@ private slots:
 
     void eventsLogged()
     {
-        GuiFixture f;
+        GuiRig f;
         f.gui->settingsLoginRequest("7391");
         f.gui->settingsLogoutRequest();
         f.setIgnition(false);

@@ -1,4 +1,4 @@
-#include "GuiFixture.h"
+#include "GuiRig.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -10,7 +10,7 @@ class TestGuiNoCatalogue : public QObject
 private slots:
     void failedLoadChangesNothing()
     {
-        GuiFixture f;
+        GuiRig f;
         QSignalSpy spy(f.gui.get(), &GUIManager::languageChanged);
         const QVariant before = f.config->get("gui/locale");
         f.gui->setLanguage("de_DE");

@@ -1,5 +1,5 @@
 #include "BrokerClient.h"
-#include "GuiFixture.h"
+#include "GuiRig.h"
 #include "LogCapture.h"
 #include "Logger.h"
 
@@ -63,7 +63,7 @@ class TestGuiService : public QObject
 private slots:
     void willIsSetBeforeConnecting()
     {
-        GuiFixture f;
+        GuiRig f;
         QCOMPARE(f.transport->willTopic(), QString("vexa/ui/status"));
         QCOMPARE(f.transport->willMessage(), QByteArray("{\"service\": false}"));
         QVERIFY(f.transport->clientId().startsWith("Ticora_") || f.transport->clientId().contains('_'));
@@ -183,8 +183,8 @@ private slots:
         QObject::connect(&validator, &MqttClient::received, [&](const QByteArray&, const QByteArray& topic) {
             if (topic != "vexa/ui/info")
                 return;
-            const QJsonObject status = online ? GuiFixture::validatorStatus(false, true, true, true, true)
-                                              : GuiFixture::validatorStatus(false, true, false, true, true);
+            const QJsonObject status = online ? GuiRig::validatorStatus(false, true, true, true, true)
+                                              : GuiRig::validatorStatus(false, true, false, true, true);
             validator.publish(QJsonDocument(status).toJson(), QStringLiteral("vexa/blm/status"));
         });
         QSignalSpy connections(&gui.mqtt(), &MqttClient::connected);

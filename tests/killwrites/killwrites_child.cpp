@@ -5,7 +5,7 @@
 #include "Config.h"
 #include "Event.h"
 #include "EventManager.h"
-#include "GUIManager.h"
+#include "SettingsKeys.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -31,7 +31,7 @@ int main(int argc, char** argv)
     };
 
     if (mode == QLatin1String("events")) {
-        Config config(QFileInfo(path).dir().filePath(QStringLiteral("child.conf")), GUIManager::Defaults);
+        Config config(QFileInfo(path).dir().filePath(QStringLiteral("child.conf")), manager::keys::defaults());
         EventManager log(config, path);
         for (int n = first; n < first + count; ++n) {
             log.push(new Event(QStringLiteral("General"), QStringLiteral("e%1").arg(n), QStringLiteral("kill test"),
@@ -39,7 +39,7 @@ int main(int argc, char** argv)
             ack(n);
         }
     } else if (mode == QLatin1String("settings")) {
-        Config config(path, GUIManager::Defaults);
+        Config config(path, manager::keys::defaults());
         for (int n = first; n < first + count; ++n) {
             config.set(QStringLiteral("gui/displayOffMin"), n);
             config.set(QStringLiteral("gui/screenSaverImg"), QStringLiteral("/img/%1.png").arg(n));

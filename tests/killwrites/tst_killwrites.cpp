@@ -1,7 +1,7 @@
 #include "Config.h"
 #include "Event.h"
 #include "EventManager.h"
-#include "GUIManager.h"
+#include "SettingsKeys.h"
 
 #include <QProcess>
 #include <QSet>
@@ -59,7 +59,7 @@ QList<int> TestKillWrites::runAndKill(const QString& mode, const QString& path, 
 void TestKillWrites::eventLog()
 {
     const QString path = m_dir.filePath(QStringLiteral("events.ini"));
-    Config config(m_dir.filePath(QStringLiteral("test.conf")), GUIManager::Defaults);
+    Config config(m_dir.filePath(QStringLiteral("test.conf")), manager::keys::defaults());
     QSet<QString> acknowledged;
     int next = 0;
     for (int cycle = 0; cycle < kCycles; ++cycle) {
@@ -97,11 +97,11 @@ void TestKillWrites::settings()
         QSettings raw(path, QSettings::IniFormat);
         QCOMPARE(raw.status(), QSettings::NoError);
         // Every key is still there, the untouched ones with their values.
-        for (auto it = GUIManager::Defaults.cbegin(); it != GUIManager::Defaults.cend(); ++it)
+        for (auto it = manager::keys::defaults().cbegin(); it != manager::keys::defaults().cend(); ++it)
             QVERIFY2(raw.contains(it.key()), qPrintable(QStringLiteral("cycle %1 lost %2").arg(cycle).arg(it.key())));
         QCOMPARE(raw.value(QStringLiteral("mqtt/base")).toString(), QStringLiteral("vexa/ui"));
         // The acknowledged value or the one in flight after it, never an older one.
-        Config config(path, GUIManager::Defaults);
+        Config config(path, manager::keys::defaults());
         const int value = config.get(QStringLiteral("gui/displayOffMin")).toInt();
         QVERIFY2(value == last || value == last + 1,
             qPrintable(QStringLiteral("cycle %1: acknowledged %2, file holds %3").arg(cycle).arg(last).arg(value)));

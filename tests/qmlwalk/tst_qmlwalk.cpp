@@ -3,10 +3,10 @@
 
 #include "Config.h"
 #include "GUIManager.h"
+#include "GuiRig.h"
 #include "InputMethod.h"
 #include "Logger.h"
 #include "PictureProvider.h"
-#include "ScriptedDevice.h"
 
 #include <QGuiApplication>
 #include <QQuickItem>
@@ -106,7 +106,7 @@ private:
     void walkDiagnostics();
     void walkPopupAndBusy();
 
-    std::unique_ptr<ScriptedDevice> m_device;
+    std::unique_ptr<GuiRig> m_device;
 };
 
 void tst_QmlWalk::initTestCase()
@@ -115,10 +115,10 @@ void tst_QmlWalk::initTestCase()
     manager::Logger::instance();
     QmlWarnings::instance().install();
     // A new unit: no serial number yet.
-    m_device = std::make_unique<ScriptedDevice>(QStringLiteral("en_IE"));
+    m_device = std::make_unique<GuiRig>(GuiRig::unit(QStringLiteral("en_IE")));
     QVERIFY(m_device->load());
     QVERIFY(m_device->window()->isVisible());
-    ScriptedDevice::settle(250);
+    GuiRig::settle(250);
     const QStringList lines = QmlWarnings::instance().take();
     QVERIFY2(lines.isEmpty(), qPrintable(QStringLiteral("while loading: ") + report(lines)));
 }
@@ -144,16 +144,16 @@ void tst_QmlWalk::visit(const QString& screen)
 {
     QVERIFY2(m_device->waitForScreen(screen, 15000),
         qPrintable(QStringLiteral("expected %1, the window shows %2 (manager: %3)")
-                       .arg(screen, m_device->shownScreen(), m_device->gui().screen())));
+                       .arg(screen, m_device->shownScreen(), m_device->gui->screen())));
     QQuickItem* page = m_device->screenItem(screen);
     QVERIFY2(page, qPrintable(screen + QStringLiteral(" has no page")));
     QTRY_VERIFY_WITH_TIMEOUT(page->isVisible(), 10000);
-    ScriptedDevice::settle(250);
+    GuiRig::settle(250);
 }
 
 void tst_QmlWalk::startUp()
 {
-    GUIManager& gui = m_device->gui();
+    GUIManager& gui = *m_device->gui;
     visit(QStringLiteral("Busy"));
     // Ignition on with no serial number: the serial-number page.
     m_device->setIgnition(true);
@@ -162,9 +162,9 @@ void tst_QmlWalk::startUp()
     QQuickItem* field = m_device->findItem(QStringLiteral("serialField"));
     QVERIFY(field);
     field->setProperty("text", QStringLiteral("K1234"));
-    ScriptedDevice::settle(100);
+    GuiRig::settle(100);
     field->setProperty("text", QStringLiteral("K12345678"));
-    ScriptedDevice::settle(100);
+    GuiRig::settle(100);
 
     m_device->setValidator(QStringLiteral("init"));
     QCOMPARE(gui.screen(), QStringLiteral("InitPage"));
@@ -185,7 +185,7 @@ void tst_QmlWalk::walkScanPages()
     // The single-animation pages switch between themselves with their buttons.
     QQuickWindow* window = m_device->window();
     window->setProperty("currentScreen", QStringLiteral("ScanCard"));
-    ScriptedDevice::settle(300);
+    GuiRig::settle(300);
     for (const QString& page : { QStringLiteral("ScanCard"), QStringLiteral("ScanBarcode") }) {
         QCOMPARE(m_device->shownScreen(), page);
         QQuickItem* pageItem = m_device->screenItem(page);
@@ -197,23 +197,23 @@ void tst_QmlWalk::walkScanPages()
         }
         QVERIFY(button);
         QVERIFY(QMetaObject::invokeMethod(button, "clicked"));
-        ScriptedDevice::settle(300);
+        GuiRig::settle(300);
     }
     QCOMPARE(m_device->shownScreen(), QStringLiteral("ScanCard"));
-    window->setProperty("currentScreen", m_device->gui().screen());
+    window->setProperty("currentScreen", m_device->gui->screen());
     visit(QStringLiteral("ScanScreens"));
 }
 
 void tst_QmlWalk::walkTickets()
 {
-    const QString locale = m_device->gui().language();
-    const QList<QList<SampleTicket>> groups { ScriptedDevice::validTickets(locale),
-        ScriptedDevice::alreadyValidTickets(locale), ScriptedDevice::invalidTickets(locale) };
+    const QString locale = m_device->gui->language();
+    const QList<QList<SampleValidation>> groups { samples::valid(locale), samples::alreadyValid(locale),
+        samples::refused(locale) };
     for (const auto& group : groups) {
-        for (const SampleTicket& ticket : group) {
+        for (const SampleValidation& ticket : group) {
             m_device->scan(ticket);
             visit(ticket.screen);
-            QCOMPARE(m_device->gui().transactionMap().value(QStringLiteral("type")).toInt(),
+            QCOMPARE(m_device->gui->transactionMap().value(QStringLiteral("type")).toInt(),
                 ticket.transaction.value(QStringLiteral("type")).toInt());
         }
     }
@@ -229,11 +229,11 @@ void tst_QmlWalk::walkFaults()
     visit(QStringLiteral("OutOfService"));
     m_device->setValidator(QStringLiteral("no-rfid"));
     visit(QStringLiteral("OutOfOrder"));
-    m_device->gui().setShowErrorDesc(true);
+    m_device->gui->setShowErrorDesc(true);
     m_device->setValidator(QStringLiteral("offline"));
     visit(QStringLiteral("OutOfOrder"));
-    QVERIFY(m_device->gui().message().contains(QLatin1Char('\n')));
-    m_device->gui().setShowErrorDesc(false);
+    QVERIFY(m_device->gui->message().contains(QLatin1Char('\n')));
+    m_device->gui->setShowErrorDesc(false);
     m_device->setValidator(QStringLiteral("init"));
     visit(QStringLiteral("Busy"));
 
@@ -247,14 +247,14 @@ void tst_QmlWalk::walkFaults()
 
 void tst_QmlWalk::walkTechnician()
 {
-    GUIManager& gui = m_device->gui();
+    GUIManager& gui = *m_device->gui;
     gui.setMaintenanceScreen();
     visit(QStringLiteral("Login"));
     QSignalSpy denied(&gui, &GUIManager::settingsAccessDenied);
     gui.settingsLoginRequest(QStringLiteral("0000"));
     QCOMPARE(denied.count(), 1);
-    ScriptedDevice::settle(400); // the PIN box shakes
-    gui.settingsLoginRequest(m_device->config().get(QStringLiteral("gui/settingsPin")).toString());
+    GuiRig::settle(400); // the PIN box shakes
+    gui.settingsLoginRequest(m_device->config->get(QStringLiteral("gui/settingsPin")).toString());
     // The login page itself moves on to the settings.
     visit(QStringLiteral("Settings"));
     walkSettingsPages();
@@ -275,7 +275,7 @@ void tst_QmlWalk::walkSettingsPages()
         QVERIFY(QMetaObject::invokeMethod(settings, "openRow", Q_ARG(QVariant, row)));
         QTRY_COMPARE_WITH_TIMEOUT(stack->property("busy").toBool(), false, 10000);
         QCOMPARE(stack->property("depth").toInt(), 2);
-        ScriptedDevice::settle(300);
+        GuiRig::settle(300);
         if (row == 1)
             walkDiagnostics();
         if (row == 4) {
@@ -285,7 +285,7 @@ void tst_QmlWalk::walkSettingsPages()
             for (int i = 0; i < 2; ++i) {
                 QVERIFY(QMetaObject::invokeMethod(theme, "toggle"));
                 QVERIFY(QMetaObject::invokeMethod(theme, "toggled"));
-                ScriptedDevice::settle(200);
+                GuiRig::settle(200);
             }
             QVERIFY(theme->property("checked").toBool());
         }
@@ -294,7 +294,7 @@ void tst_QmlWalk::walkSettingsPages()
             QVERIFY(configure);
             QVERIFY(QMetaObject::invokeMethod(configure, "clicked"));
             QTRY_COMPARE_WITH_TIMEOUT(stack->property("depth").toInt(), 3, 10000);
-            ScriptedDevice::settle(300);
+            GuiRig::settle(300);
             QVERIFY(QMetaObject::invokeMethod(settings, "back"));
             QTRY_COMPARE_WITH_TIMEOUT(stack->property("busy").toBool(), false, 10000);
         }
@@ -303,12 +303,12 @@ void tst_QmlWalk::walkSettingsPages()
             QQuickItem* tabs = m_device->findItem(QStringLiteral("networkTabs"));
             QVERIFY(tabs);
             tabs->setProperty("currentIndex", 1);
-            ScriptedDevice::settle(300);
+            GuiRig::settle(300);
             QQuickItem* configure = m_device->findItem(QStringLiteral("configureEthernetButton"));
             QVERIFY(configure);
             QVERIFY(QMetaObject::invokeMethod(configure, "clicked"));
             QTRY_COMPARE_WITH_TIMEOUT(stack->property("depth").toInt(), 3, 10000);
-            ScriptedDevice::settle(300);
+            GuiRig::settle(300);
             QVERIFY(QMetaObject::invokeMethod(settings, "back"));
             QTRY_COMPARE_WITH_TIMEOUT(stack->property("busy").toBool(), false, 10000);
         }
@@ -329,7 +329,7 @@ void tst_QmlWalk::walkDiagnostics()
         QVERIFY2(popup, name);
         QVERIFY(QMetaObject::invokeMethod(popup, "open"));
         QTRY_VERIFY_WITH_TIMEOUT(popup->property("opened").toBool(), 10000);
-        ScriptedDevice::settle(150);
+        GuiRig::settle(150);
         QVERIFY(QMetaObject::invokeMethod(popup, "close"));
         QTRY_VERIFY_WITH_TIMEOUT(!popup->property("visible").toBool(), 10000);
     }
@@ -346,7 +346,7 @@ void tst_QmlWalk::walkDiagnostics()
 
 void tst_QmlWalk::walkPopupAndBusy()
 {
-    GUIManager& gui = m_device->gui();
+    GUIManager& gui = *m_device->gui;
     emit gui.errorOccured(QStringLiteral("Could not write the serial number file"));
     QObject* popup = m_device->window()->findChild<QObject*>(QStringLiteral("errorPopup"));
     QVERIFY(popup);
@@ -387,14 +387,14 @@ void tst_QmlWalk::walk()
 
 void tst_QmlWalk::walkEnglish()
 {
-    QCOMPARE(m_device->gui().language(), QStringLiteral("en_IE"));
+    QCOMPARE(m_device->gui->language(), QStringLiteral("en_IE"));
     walk();
 }
 
 void tst_QmlWalk::walkGreek()
 {
-    m_device->gui().setLanguage(QStringLiteral("el_GR"));
-    QCOMPARE(m_device->gui().language(), QStringLiteral("el_GR"));
+    m_device->gui->setLanguage(QStringLiteral("el_GR"));
+    QCOMPARE(m_device->gui->language(), QStringLiteral("el_GR"));
     walk();
 }
 
@@ -402,17 +402,17 @@ void tst_QmlWalk::walkGreek()
 // their bindings, whichever screen is up.
 void tst_QmlWalk::switchLanguageOnEveryScreen()
 {
-    GUIManager& gui = m_device->gui();
+    GUIManager& gui = *m_device->gui;
     const QString locale = gui.language();
-    const QList<SampleTicket> tickets = ScriptedDevice::validTickets(locale)
-        + ScriptedDevice::alreadyValidTickets(locale).mid(0, 4) + ScriptedDevice::invalidTickets(locale).mid(0, 1);
+    const QList<SampleValidation> tickets
+        = samples::valid(locale) + samples::alreadyValid(locale).mid(0, 4) + samples::refused(locale).mid(0, 1);
     QStringList languages { QStringLiteral("en_IE"), QStringLiteral("el_GR") };
     int turn = 0;
-    for (const SampleTicket& ticket : tickets) {
+    for (const SampleValidation& ticket : tickets) {
         m_device->scan(ticket);
         visit(ticket.screen);
         gui.setLanguage(languages.at(turn++ % 2));
-        ScriptedDevice::settle(100);
+        GuiRig::settle(100);
     }
     for (const QString& screen :
         { QStringLiteral("InitPage"), QStringLiteral("Busy"), QStringLiteral("Retry"), QStringLiteral("OutOfOrder"),
@@ -420,7 +420,7 @@ void tst_QmlWalk::switchLanguageOnEveryScreen()
         gui.setScreen(screen);
         visit(screen);
         gui.setLanguage(languages.at(turn++ % 2));
-        ScriptedDevice::settle(100);
+        GuiRig::settle(100);
     }
     gui.setIdleScreen();
     visit(QStringLiteral("ScanScreens"));

@@ -1,10 +1,10 @@
 #include "GUIManager.h"
+#include "GuiRig.h"
 #include "HealthReporter.h"
 #include "InputMethod.h"
 #include "RemoteSupport.h"
 #include "SceneGraph.h"
 #include "ScreenshotResponder.h"
-#include "ScriptedDevice.h"
 
 #include <QFont>
 #include <QGuiApplication>
@@ -18,7 +18,7 @@ const int kTimeout = 30000;
 // The panel on the scan prompt with remote support, and the depot's end of its connection.
 struct Unit
 {
-    ScriptedDevice device { "en_IE", "K12345678" };
+    GuiRig device { GuiRig::unit("en_IE", "K12345678") };
     std::unique_ptr<RemoteSupport> support;
     manager::MqttClient depot;
     QMap<QString, QList<QByteArray>> got;
@@ -27,12 +27,8 @@ struct Unit
     {
         if (!device.load())
             return false;
-        support = std::make_unique<RemoteSupport>(device.gui(), device.config());
-        depot.setTransportFactory([this] {
-            auto* transport = new ScriptedTransport();
-            ScriptedTransport::wire(transport, device.transport());
-            return transport;
-        });
+        support = std::make_unique<RemoteSupport>(*device.gui, *device.config);
+        depot.setTransportFactory(device.peerTransport());
         QObject::connect(&depot, &manager::MqttClient::received,
             [this](const QByteArray& data, const QByteArray& topic) { got[QString::fromUtf8(topic)] << data; });
         depot.subscribe("vexa/ui/#");
@@ -66,11 +62,11 @@ private slots:
         unit.support->health()->setMinIntervalMillis(3600 * 1000);
         unit.ask("health/get", "health");
         const int published = unit.got["vexa/ui/health"].size();
-        const auto valid = ScriptedDevice::validTickets("en_IE");
-        const auto already = ScriptedDevice::alreadyValidTickets("en_IE");
-        const auto refused = ScriptedDevice::invalidTickets("en_IE");
+        const auto valid = samples::valid("en_IE");
+        const auto already = samples::alreadyValid("en_IE");
+        const auto refused = samples::refused("en_IE");
         for (const auto& group : { valid, already, refused })
-            for (const SampleTicket& ticket : group)
+            for (const SampleValidation& ticket : group)
                 unit.device.scan(ticket);
         unit.device.cardRetry();
         QVERIFY(unit.device.waitForScreen("Retry", kTimeout));
@@ -94,7 +90,7 @@ private slots:
         QVERIFY(unit.start());
         unit.device.setValidator("out-of-service");
         QVERIFY(unit.device.waitForScreen("OutOfService", kTimeout));
-        ScriptedDevice::settle(600);
+        GuiRig::settle(600);
         unit.support->screenshots()->setMinIntervalMillis(0);
         QImage picture, tool;
         for (int attempt = 0, minute = -1; attempt < 3 && minute != QTime::currentTime().minute(); ++attempt) {
@@ -112,7 +108,7 @@ private slots:
         unit.support->screenshots()->setMinIntervalMillis(3600 * 1000);
         QVERIFY(unit.ask("screenshot/get", "screenshot/error").contains("less than 3600 s"));
         unit.support->screenshots()->setMinIntervalMillis(0);
-        unit.device.gui().setMaintenanceScreen();
+        unit.device.gui->setMaintenanceScreen();
         QVERIFY(unit.device.waitForScreen("Login", kTimeout));
         const int pictures = unit.got["vexa/ui/screenshot"].size();
         QVERIFY(unit.ask("screenshot/get", "screenshot/error").contains("login"));

@@ -1,7 +1,7 @@
 #include "Config.h"
-#include "GUIManager.h"
 #include "LogCapture.h"
 #include "SessionManager.h"
+#include "SettingsKeys.h"
 
 #include <QJsonDocument>
 #include <QSettings>
@@ -30,7 +30,7 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         QFile::remove(confPath());
-        m_config = std::make_unique<Config>(confPath(), GUIManager::Defaults);
+        m_config = std::make_unique<Config>(confPath(), manager::keys::defaults());
         m_session = std::make_unique<SessionManager>(*m_config);
         m_signals.clear();
         auto record = [this](const char* name) { return [this, name] { m_signals << QLatin1String(name); }; };

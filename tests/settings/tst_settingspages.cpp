@@ -4,9 +4,9 @@
 #include "Config.h"
 #include "DeviceSimulator.h"
 #include "GUIManager.h"
+#include "GuiRig.h"
 #include "InputMethod.h"
 #include "Logger.h"
-#include "ScriptedDevice.h"
 #include "Validator.h"
 #include "ValidatorConfig.h"
 
@@ -18,19 +18,6 @@
 namespace {
 
 const int kWait = 15000;
-
-QQuickItem* findIn(QQuickItem* root, const QString& name)
-{
-    if (!root)
-        return nullptr;
-    if (root->objectName() == name)
-        return root;
-    const auto children = root->childItems();
-    for (QQuickItem* child : children)
-        if (QQuickItem* found = findIn(child, name))
-            return found;
-    return nullptr;
-}
 
 } // namespace
 
@@ -50,26 +37,41 @@ private slots:
 private:
     QQuickItem* settingsPage() const { return m_device->screenItem(QStringLiteral("Settings")); }
     QObject* stack() const { return settingsPage()->property("stack").value<QObject*>(); }
-    QQuickItem* item(const QString& name) const { return findIn(m_device->window()->contentItem(), name); }
+    QQuickItem* item(const QString& name) const { return GuiRig::findIn(m_device->window()->contentItem(), name); }
     // Pop-ups live in the window's overlay, beside the content.
     QQuickItem* popupItem(const char* popupName, const QString& name) const
     {
         QObject* popup = settingsPage()->findChild<QObject*>(QLatin1String(popupName));
-        return popup ? findIn(popup->property("contentItem").value<QQuickItem*>(), name) : nullptr;
+        return popup ? GuiRig::findIn(popup->property("contentItem").value<QQuickItem*>(), name) : nullptr;
     }
-    int published(const QString& topic) const { return m_device->transport()->publishedTopics().count(topic); }
+    int published(const QString& topic) const { return m_device->transport->publishedTopics().count(topic); }
     void openRow(int row);
     void back();
     void showSettings();
 
-    std::unique_ptr<ScriptedDevice> m_device;
+    std::unique_ptr<GuiRig> m_device;
+    // The simulated services on a connection wired to the panel's; they go before the
+    // panel they talk to.
+    std::unique_ptr<manager::MqttClient> m_servicesMqtt;
+    std::unique_ptr<DeviceSimulator> m_services;
+
+public:
+    ~tst_SettingsPages() override
+    {
+        m_services.reset();
+        m_servicesMqtt.reset();
+    }
 };
 
 void tst_SettingsPages::initTestCase()
 {
-    m_device = std::make_unique<ScriptedDevice>(QStringLiteral("en_IE"), QStringLiteral("K12345678"));
+    m_device = std::make_unique<GuiRig>(GuiRig::unit(QStringLiteral("en_IE"), QStringLiteral("K12345678")));
     QVERIFY(m_device->load());
-    m_device->attachSimulator();
+    m_servicesMqtt = std::make_unique<manager::MqttClient>();
+    m_servicesMqtt->setTransportFactory(m_device->peerTransport());
+    m_services = std::make_unique<DeviceSimulator>(*m_servicesMqtt);
+    m_services->setStepMillis(50);
+    m_servicesMqtt->connect();
     // The simulated validator comes up online.
     QVERIFY(m_device->waitForScreen(QStringLiteral("ScanScreens"), kWait));
 }
@@ -88,13 +90,13 @@ void tst_SettingsPages::back()
 
 void tst_SettingsPages::showSettings()
 {
-    m_device->gui().setMaintenanceScreen();
+    m_device->gui->setMaintenanceScreen();
     QVERIFY(m_device->waitForScreen(QStringLiteral("Settings"), kWait));
 }
 
 void tst_SettingsPages::wrongPinStaysOnLoginRightPinOpensSettings()
 {
-    GUIManager& gui = m_device->gui();
+    GUIManager& gui = *m_device->gui;
     gui.setMaintenanceScreen();
     QVERIFY(m_device->waitForScreen(QStringLiteral("Login"), kWait));
     QQuickItem* login = m_device->screenItem(QStringLiteral("Login"));
@@ -106,7 +108,7 @@ void tst_SettingsPages::wrongPinStaysOnLoginRightPinOpensSettings()
     QCOMPARE(login->property("pin").toString(), QString());
     QCOMPARE(gui.screen(), QStringLiteral("Login"));
 
-    login->setProperty("pin", m_device->config().get(QStringLiteral("gui/settingsPin")).toString());
+    login->setProperty("pin", m_device->config->get(QStringLiteral("gui/settingsPin")).toString());
     QVERIFY(QMetaObject::invokeMethod(button, "clicked"));
     QVERIFY(m_device->waitForScreen(QStringLiteral("Settings"), kWait));
 }
@@ -120,9 +122,9 @@ void tst_SettingsPages::rebootAnsweredNoSendsNothing()
     QVERIFY(QMetaObject::invokeMethod(popupItem("confirmPopup", QStringLiteral("popupNo")), "clicked"));
     QTRY_VERIFY_WITH_TIMEOUT(!confirm->property("visible").toBool(), kWait);
     // The inspector sends its power requests after a delay of its own.
-    ScriptedDevice::settle(2500);
+    GuiRig::settle(2500);
     QCOMPARE(published(reboot), 0);
-    QCOMPARE(m_device->gui().screen(), QStringLiteral("Settings"));
+    QCOMPARE(m_device->gui->screen(), QStringLiteral("Settings"));
 
     // The same way answered "Yes" does reboot.
     QVERIFY(QMetaObject::invokeMethod(settingsPage(), "chooseHeaderItem", Q_ARG(QVariant, QStringLiteral("Reboot"))));
@@ -142,7 +144,7 @@ void tst_SettingsPages::saveIsEnabledOnlyWhileSomethingDiffers()
     QQuickItem* passback = item(QStringLiteral("passbackBox"));
     QQuickItem* qr = item(QStringLiteral("qrPassbackSwitch"));
     QVERIFY(save && passback && qr);
-    ValidatorConfig* config = m_device->gui().findChild<manager::Validator*>()->config();
+    ValidatorConfig* config = m_device->gui->findChild<manager::Validator*>()->config();
     // The simulated service's stored values are on the form.
     QTRY_COMPARE_WITH_TIMEOUT(passback->property("value").toInt(), 120, kWait);
     QVERIFY(!save->isEnabled());
@@ -175,7 +177,7 @@ void tst_SettingsPages::saveIsEnabledOnlyWhileSomethingDiffers()
 
 void tst_SettingsPages::greekLocaleTranslatesPassengerTextsAtOnce()
 {
-    GUIManager& gui = m_device->gui();
+    GUIManager& gui = *m_device->gui;
     openRow(2);
     QQuickItem* locale = item(QStringLiteral("localeBox"));
     QVERIFY(locale);
@@ -185,7 +187,7 @@ void tst_SettingsPages::greekLocaleTranslatesPassengerTextsAtOnce()
     QVERIFY(QMetaObject::invokeMethod(locale, "activated", Q_ARG(int, greek)));
     QCOMPARE(gui.language(), QStringLiteral("el_GR"));
 
-    QQuickItem* hint = findIn(m_device->screenItem(QStringLiteral("ScanScreens")), QStringLiteral("scanHint"));
+    QQuickItem* hint = GuiRig::findIn(m_device->screenItem(QStringLiteral("ScanScreens")), QStringLiteral("scanHint"));
     QVERIFY(hint);
     QVERIFY(hint->property("text").toString().contains(QStringLiteral("ΣΑΡΩΣΤΕ")));
     QCOMPARE(item(QStringLiteral("ntpSyncButton"))->property("text").toString(), QStringLiteral("NTP SYNC"));
@@ -210,7 +212,7 @@ void tst_SettingsPages::displayPageMonitorsOnlyWhileOpen()
     back();
     QTRY_COMPARE_WITH_TIMEOUT(stack()->property("depth").toInt(), 1, kWait);
     const int after = published(poll);
-    ScriptedDevice::settle(2500);
+    GuiRig::settle(2500);
     QCOMPARE(published(poll), after);
 }
 
@@ -226,19 +228,19 @@ void tst_SettingsPages::leavingDuringBarcodeScanKeepsTheReaderOn()
     QVERIFY(QMetaObject::invokeMethod(
         settingsPage(), "chooseHeaderItem", Q_ARG(QVariant, QStringLiteral("Scan Config QR"))));
     QTRY_VERIFY_WITH_TIMEOUT(popup->property("opened").toBool(), kWait);
-    QVERIFY(m_device->transport()->publishedTopics().lastIndexOf(on)
-        > m_device->transport()->publishedTopics().lastIndexOf(off));
+    QVERIFY(m_device->transport->publishedTopics().lastIndexOf(on)
+        > m_device->transport->publishedTopics().lastIndexOf(off));
 
     // A maintenance barcode read meanwhile is applied and listed in the pop-up.
-    m_device->attachSimulator().execute(QStringLiteral("maint validator mqtt://validator@127.0.0.1:1884"));
+    m_services->execute(QStringLiteral("maint validator mqtt://validator@127.0.0.1:1884"));
     QTRY_VERIFY_WITH_TIMEOUT(
         popup->property("text").toString().startsWith(QStringLiteral("CONFIGURATION APPLIED\nOBC : ")), kWait);
 
-    m_device->gui().settingsLogoutRequest();
+    m_device->gui->settingsLogoutRequest();
     QVERIFY(m_device->waitForScreen(QStringLiteral("ScanScreens"), kWait));
     QTRY_VERIFY_WITH_TIMEOUT(!popup->property("visible").toBool(), kWait);
-    ScriptedDevice::settle(300);
-    const QStringList topics = m_device->transport()->publishedTopics();
+    GuiRig::settle(300);
+    const QStringList topics = m_device->transport->publishedTopics();
     QVERIFY(topics.lastIndexOf(on) > topics.lastIndexOf(off));
 }
 

@@ -4,10 +4,14 @@
 #include "MqttTransport.h"
 
 #include <QList>
+#include <QPointer>
 #include <QStringList>
 
 // Stands in for the broker connection beneath manager::MqttClient: records every
 // subscription and publication byte for byte and lets a test inject messages.
+// Two of them can be wired to each other, so that what one side publishes reaches
+// the other side's subscriptions (the panel and the services, or the depot, in one
+// process).
 class FakeTransport : public manager::MqttTransport
 {
     Q_OBJECT
@@ -42,13 +46,7 @@ public:
         subscriptions.append(filter);
         return true;
     }
-    int publish(const QString& topic, const QByteArray& payload, quint8 qos, bool retain) override
-    {
-        if (state() != Connected)
-            return -1;
-        published.append({topic, payload, qos, retain});
-        return 0;
-    }
+    int publish(const QString& topic, const QByteArray& payload, quint8 qos, bool retain) override;
     void closeTransport() override { setStateAndError(Disconnected, TransportInvalid); }
 
     // Test controls.
@@ -56,6 +54,9 @@ public:
     void refuse(ClientError e) { setStateAndError(Disconnected, e); }
     void drop() { setStateAndError(Disconnected, TransportInvalid); }
     void inject(const QString& topic, const QByteArray& payload) { emit messageReceived(payload, topic); }
+    static void wire(FakeTransport* a, FakeTransport* b);
+    // MQTT filter match with the "+" and "#" wildcards.
+    static bool matches(const QString& filter, const QString& topic);
 
     // Publications on one topic, oldest first.
     QList<QByteArray> payloadsOn(const QString& topic) const
@@ -73,6 +74,9 @@ public:
             out.append(p.topic);
         return out;
     }
+
+private:
+    QPointer<FakeTransport> m_peer;
 };
 
 // A MqttClient wired to a FakeTransport and connected, ready for a service client.

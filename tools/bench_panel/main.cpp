@@ -265,6 +265,17 @@ bool loadSamples(const QString& sim)
 
 QByteArray scanPayload(int n) { return g_samples.at(n % g_samples.size()); }
 
+// The outcome screens a sample may bring up: "Valid" when accepted; a refusal shows
+// "Invalid", or "AlreadyValid" for a ticket validated before.
+QList<QByteArray> outcomeScreens(int n)
+{
+    const QJsonObject t
+        = QJsonDocument::fromJson(scanPayload(n)).object().value(QStringLiteral("transaction")).toObject();
+    if (t.value(QStringLiteral("result")).toBool())
+        return { "Setting screen : Valid" };
+    return { "Setting screen : Invalid", "Setting screen : AlreadyValid" };
+}
+
 // The validator service's side: retained status, scans out, sound requests in. A
 // bare libmosquitto client on its own network thread, so the arrival of a sound
 // request is stamped at once, whatever this program's event loop is reading.
@@ -450,8 +461,16 @@ void scans(const Setup& s, Service& service, Scans& out)
             const size_t sounds = service.soundCount();
             const size_t from = panel.lines().size();
             const Clock::time_point t0 = service.scan(n);
-            const QByteArray screenName = n % 2 == 0 ? "Setting screen : Valid" : "Setting screen : Invalid";
-            const int set = panel.waitLine(screenName, from, 10000);
+            const QList<QByteArray> screens = outcomeScreens(n);
+            int set = -1;
+            waitUntil(
+                [&] {
+                    for (const QByteArray& screen : screens)
+                        if ((set = panel.find(screen, from)) >= 0)
+                            return true;
+                    return !panel.running();
+                },
+                10000);
             const int frame = set >= 0 ? panel.waitLine(FrameLine, size_t(set), 10000) : -1;
             if (!waitUntil([&] { return service.soundCount() > sounds; }, 10000) || frame < 0) {
                 panel.dump("panel (scan)");

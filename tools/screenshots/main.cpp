@@ -13,12 +13,12 @@
 #include "DeviceSimulator.h"
 #include "Diagnostics.h"
 #include "GUIManager.h"
+#include "GuiRig.h"
 #include "InputMethod.h"
 #include "Logger.h"
 #include "PictureProvider.h"
 #include "SceneGraph.h"
 #include "ScreenRecorder.h"
-#include "ScriptedDevice.h"
 #include "Update.h"
 
 #include <QCommandLineParser>
@@ -57,7 +57,7 @@ void collectWarnings(QtMsgType type, const QMessageLogContext& context, const QS
 class Photographer
 {
 public:
-    Photographer(ScriptedDevice& device, const QString& folder, const QString& only)
+    Photographer(GuiRig& device, const QString& folder, const QString& only)
         : m_device(device)
         , m_folder(folder)
         , m_only(only)
@@ -75,13 +75,13 @@ public:
             return;
         QQuickWindow* window = m_device.window();
         window->setProperty("currentScreen", page);
-        ScriptedDevice::settle(900);
+        GuiRig::settle(900);
         if (m_device.shownScreen() != page) {
             fail(file, QStringLiteral("the window shows %1, not %2").arg(m_device.shownScreen(), page));
             return;
         }
         save(file);
-        window->setProperty("currentScreen", m_device.gui().screen());
+        window->setProperty("currentScreen", m_device.gui->screen());
     }
 
     // Pictures the window once it shows the screen the GUI manager was driven to.
@@ -92,12 +92,12 @@ public:
         if (!m_device.waitForScreen(screen)) {
             fail(file,
                 QStringLiteral("expected screen %1, the window shows %2 (manager: %3)")
-                    .arg(screen, m_device.shownScreen(), m_device.gui().screen()));
+                    .arg(screen, m_device.shownScreen(), m_device.gui->screen()));
             return;
         }
-        ScriptedDevice::settle(settleMsec);
-        if (m_device.gui().screen() != screen) {
-            fail(file, QStringLiteral("the screen changed to %1 while settling").arg(m_device.gui().screen()));
+        GuiRig::settle(settleMsec);
+        if (m_device.gui->screen() != screen) {
+            fail(file, QStringLiteral("the screen changed to %1 while settling").arg(m_device.gui->screen()));
             return;
         }
         save(file);
@@ -159,7 +159,7 @@ public:
                 QMetaObject::invokeMethod(button, "clicked");
         }
         waitUntilStill(stack);
-        ScriptedDevice::settle(1200);
+        GuiRig::settle(1200);
         save(file);
         QMetaObject::invokeMethod(settings, "reset");
         waitUntilStill(stack);
@@ -177,12 +177,12 @@ public:
             return;
         QMetaObject::invokeMethod(settings, "openRow", Q_ARG(QVariant, row));
         waitUntilStill(stack);
-        ScriptedDevice::settle(300);
+        GuiRig::settle(300);
         if (!prepare()) {
             fail(file, QStringLiteral("the page could not be prepared"));
         } else {
             waitUntilStill(stack);
-            ScriptedDevice::settle(1200);
+            GuiRig::settle(1200);
             save(file);
         }
         QMetaObject::invokeMethod(settings, "reset");
@@ -196,7 +196,7 @@ public:
         while (!condition()) {
             if (deadline.hasExpired())
                 return false;
-            ScriptedDevice::settle(20);
+            GuiRig::settle(20);
         }
         return true;
     }
@@ -215,12 +215,12 @@ public:
         waitUntilStill(stack);
         // A technician part-way through: the buzzer heard, the LEDs seen, a card
         // read, the speaker silent.
-        Diagnostics* diagnostics = m_device.gui().diagnostics();
+        Diagnostics* diagnostics = m_device.gui->diagnostics();
         diagnostics->setBuzzer(QStringLiteral("OK"));
         diagnostics->setLeds(QStringLiteral("OK"));
         diagnostics->setCardScan(QStringLiteral("OK"));
         diagnostics->setSpeaker(QStringLiteral("ERROR"));
-        ScriptedDevice::settle(1500);
+        GuiRig::settle(1500);
         if (wanted(file))
             save(file);
 
@@ -233,11 +233,11 @@ public:
         QObject* report = page ? page->findChild<QObject*>(QStringLiteral("reportPopup")) : nullptr;
         QDeadlineTimer deadline(10000);
         while (report && !report->property("opened").toBool() && !deadline.hasExpired())
-            ScriptedDevice::settle(50);
+            GuiRig::settle(50);
         if (!report || !report->property("opened").toBool()) {
             fail(reportFile, QStringLiteral("the report pop-up did not open"));
         } else {
-            ScriptedDevice::settle(600);
+            GuiRig::settle(600);
             if (wanted(reportFile))
                 save(reportFile);
             QMetaObject::invokeMethod(report, "close");
@@ -252,7 +252,7 @@ private:
     {
         QDeadlineTimer deadline(10000);
         do
-            ScriptedDevice::settle(50);
+            GuiRig::settle(50);
         while (stack->property("busy").toBool() && !deadline.hasExpired());
     }
 
@@ -277,7 +277,7 @@ private:
         fflush(stdout);
     }
 
-    ScriptedDevice& m_device;
+    GuiRig& m_device;
     QString m_folder;
     QString m_only;
     bool m_failed = false;
@@ -286,7 +286,7 @@ private:
 
 // The network pages, the Ethernet configuration with one mistyped address, the
 // update page in the middle of a download and the event log.
-void shootNetworkAndUpdate(ScriptedDevice& device, Photographer& camera)
+void shootNetworkAndUpdate(GuiRig& device, DeviceSimulator& simulator, Photographer& camera)
 {
     auto click = [&device](const char* name) {
         QQuickItem* item = device.findItem(QLatin1String(name));
@@ -302,7 +302,7 @@ void shootNetworkAndUpdate(ScriptedDevice& device, Photographer& camera)
     camera.shootPreparedPage(QStringLiteral("settings-ethernetconfig"), networkRow, [&] {
         if (!ethernetTab())
             return false;
-        ScriptedDevice::settle(400);
+        GuiRig::settle(400);
         if (!click("configureEthernetButton")
             || !Photographer::waitFor([&device] { return device.findItem(QStringLiteral("modeChoice")); }))
             return false;
@@ -323,10 +323,9 @@ void shootNetworkAndUpdate(ScriptedDevice& device, Photographer& camera)
     });
     // Mid-download: "Check" finds the version the simulated server offers, which
     // then arrives at the demo's pace.
-    DeviceSimulator& simulator = device.attachSimulator();
     simulator.setStepMillis(500);
     camera.shootPreparedPage(QStringLiteral("settings-update"), updateRow, [&] {
-        manager::Update* update = device.gui().update();
+        manager::Update* update = device.gui->update();
         return click("checkButton") && Photographer::waitFor([update] { return update->progressPercent() >= 25; });
     });
     simulator.setStepMillis(50);
@@ -369,21 +368,26 @@ bool photograph(const QString& locale, const QString& outDir, const QString& onl
         qCritical().noquote().nospace() << "[Screenshots] ERROR: cannot create " << folder;
         return false;
     }
-    ScriptedDevice device(locale);
+    GuiRig device(GuiRig::unit(locale));
+    // The simulated services, on a connection wired to the panel's; they go before
+    // the panel they talk to.
+    manager::MqttClient servicesMqtt;
+    servicesMqtt.setTransportFactory(device.peerTransport());
+    std::unique_ptr<DeviceSimulator> services;
     if (!device.load()) {
         qCritical().noquote().nospace() << "[Screenshots] ERROR: main.qml did not load";
         return false;
     }
     Photographer camera(device, folder, only);
     // The first frames of a new window come late under Xvfb.
-    ScriptedDevice::settle(1500);
+    GuiRig::settle(1500);
     camera.shoot(QStringLiteral("busy"), QStringLiteral("Busy"));
 
     device.setIgnition(true);
     camera.shoot(QStringLiteral("initpage"), QStringLiteral("InitPage"));
 
     device.setValidator(QStringLiteral("init"));
-    device.gui().saveDeviceIdRequest(QStringLiteral("K12345678"));
+    device.gui->saveDeviceIdRequest(QStringLiteral("K12345678"));
     camera.shoot(QStringLiteral("busy-please-wait"), QStringLiteral("Busy"));
 
     device.setValidator(QStringLiteral("online"));
@@ -393,10 +397,10 @@ bool photograph(const QString& locale, const QString& outDir, const QString& onl
     camera.shootQmlPage(QStringLiteral("scancard"), QStringLiteral("ScanCard"));
     camera.shootQmlPage(QStringLiteral("scanbarcode"), QStringLiteral("ScanBarcode"));
 
-    const QList<QList<SampleTicket>> groups { ScriptedDevice::validTickets(locale),
-        ScriptedDevice::alreadyValidTickets(locale), ScriptedDevice::invalidTickets(locale) };
+    const QList<QList<SampleValidation>> groups { samples::valid(locale), samples::alreadyValid(locale),
+        samples::refused(locale) };
     for (const auto& group : groups) {
-        for (const SampleTicket& ticket : group) {
+        for (const SampleValidation& ticket : group) {
             device.scan(ticket);
             camera.shoot(ticket.name, ticket.screen);
         }
@@ -411,22 +415,24 @@ bool photograph(const QString& locale, const QString& outDir, const QString& onl
     device.setValidator(QStringLiteral("no-rfid"));
     camera.shoot(QStringLiteral("outoforder"), QStringLiteral("OutOfOrder"));
 
-    device.gui().setShowErrorDesc(true);
+    device.gui->setShowErrorDesc(true);
     device.setValidator(QStringLiteral("offline"));
     camera.shoot(QStringLiteral("outoforder-described"), QStringLiteral("OutOfOrder"));
-    device.gui().setShowErrorDesc(false);
+    device.gui->setShowErrorDesc(false);
 
     device.setValidator(QStringLiteral("online"));
     device.setIgnition(false);
     camera.shoot(QStringLiteral("screensaver"), QStringLiteral("ScreenSaver"));
     device.setIgnition(true);
 
-    device.gui().setMaintenanceScreen();
+    device.gui->setMaintenanceScreen();
     camera.shoot(QStringLiteral("login"), QStringLiteral("Login"));
 
     // The technician's pages, with the simulated services answering their requests.
-    device.gui().settingsLoginRequest(device.config().get(QStringLiteral("gui/settingsPin")).toString());
-    device.attachSimulator();
+    device.gui->settingsLoginRequest(device.config->get(QStringLiteral("gui/settingsPin")).toString());
+    services = std::make_unique<DeviceSimulator>(servicesMqtt);
+    services->setStepMillis(50);
+    servicesMqtt.connect();
     camera.shoot(QStringLiteral("settings"), QStringLiteral("Settings"), 1200);
     camera.shootSettingsPage(QStringLiteral("settings-validator"), 0);
     camera.shootSettingsPage(QStringLiteral("settings-validatorconfig"), 0, true);
@@ -435,8 +441,8 @@ bool photograph(const QString& locale, const QString& outDir, const QString& onl
     camera.shootSettingsPage(QStringLiteral("settings-display"), 4);
     camera.shootDiagnostics(
         QStringLiteral("settings-diagnostics"), QStringLiteral("settings-diagnostics-report"), reportDir);
-    shootNetworkAndUpdate(device, camera);
-    device.gui().settingsLogoutRequest();
+    shootNetworkAndUpdate(device, *services, camera);
+    device.gui->settingsLogoutRequest();
 
     taken += camera.taken();
     return !camera.failed();

@@ -1,7 +1,7 @@
 #include "DeviceSimulator.h"
 
-#include "GUIManager.h"
 #include "MqttClient.h"
+#include "SettingsKeys.h"
 #include "SimBoard.h"
 #include "SimDevice.h"
 #include "SimInspector.h"
@@ -13,7 +13,7 @@
 #include <QRegularExpression>
 
 namespace {
-QString defaultTopic(const char* key) { return GUIManager::Defaults.value(QLatin1String(key)).toString(); }
+QString defaultTopic(const char* key) { return manager::keys::defaults().value(QLatin1String(key)).toString(); }
 } // namespace
 
 SimTopics::SimTopics()

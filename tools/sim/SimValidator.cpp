@@ -1,6 +1,7 @@
 #include "SimValidator.h"
 
 #include "MqttClient.h"
+#include "SampleValidations.h"
 #include "Topics.h"
 
 #include <QDateTime>
@@ -338,30 +339,11 @@ QJsonObject SimValidator::barcodeTransaction(bool valid, int denyId)
     return t;
 }
 
-QVector<SimValidator::Sample> SimValidator::samples()
+QVector<SimValidator::Sample> SimValidator::samples() const
 {
-    const State saved = m_state;
     QVector<Sample> out;
-    const auto add = [&out](const QString& topic, const QJsonObject& t) {
-        out.append(
-            Sample { topic, QJsonDocument(QJsonObject { { "transaction", t } }).toJson(QJsonDocument::Compact) });
-    };
-    const QString card = m_base + "/rfid/scanned";
-    const QString barcode = m_base + "/barcode/scanned";
-    for (const TicketKind& k : kKinds) {
-        m_state.balanceCents = 1250;
-        m_state.journeys = 10;
-        m_state.cappedCents = 0;
-        add(card, cardTransaction(QLatin1String(k.word), k.type, true, 0));
-        add(card, cardTransaction(QLatin1String(k.word), k.type, false, 200));
-    }
-    add(barcode, barcodeTransaction(true, 0));
-    add(barcode, barcodeTransaction(false, 100));
-    add(card, cardTransaction(QStringLiteral("epurse"), 2, true, 0));
-    add(card, cardTransaction(QStringLiteral("epurse"), 2, false, 207));
-    add(barcode, barcodeTransaction(true, 0));
-    add(barcode, barcodeTransaction(false, 103));
-    m_state = saved;
+    for (const SampleValidation& v : samples::inTurn(QStringLiteral("en_IE")))
+        out.append(Sample { v.topic(m_base), v.message() });
     return out;
 }
 

@@ -32,10 +32,10 @@ public:
         QString topic;
         QByteArray payload;
     };
-    // The tickets "tap" and "scan" play, every kind valid and refused in turn (so each
-    // one changes the screen), with an already-validated card and barcode among them.
-    // The soak and the benchmarks replay these; the simulator's own state is untouched.
-    QVector<Sample> samples();
+    // The sample validations of the tests and the screenshots, every ticket type valid
+    // and refused in turn (so each one changes the screen), on this service's topics.
+    // The soak and the benchmarks replay these.
+    QVector<Sample> samples() const;
 
 private:
     struct State
