@@ -6,7 +6,8 @@
 #
 # Pictures go to OUT_DIR/<locale>/<screen>.png; OUT_DIR defaults to
 # BUILD_DIR/screenshots. BUILD_DIR (default ./build) names the build folder.
-# The English set in docs/screenshots is a selection of OUT_DIR/en_IE.
+# The English set in docs/screenshots is a selection of OUT_DIR/en_US: English shown on
+# a unit in Athens, as a passenger who switched the language sees it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}

@@ -8,7 +8,6 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
-#include <QQmlEngine>
 #include <QSettings>
 #include <QTemporaryFile>
 #include <QTimeZone>
@@ -334,9 +333,9 @@ QDateTime EventManager::now() const { return m_now ? m_now() : QDateTime::curren
 
 void EventManager::adopt(Event* event)
 {
-    event->setParent(nullptr);
-    // QML must never collect an entry it was handed through `data`.
-    QQmlEngine::setObjectOwnership(event, QQmlEngine::CppOwnership);
+    // QML must never collect an entry it was handed through `data`: an object with a
+    // parent is never the engine's to delete.
+    event->setParent(this);
     m_events.append(event);
 }
 

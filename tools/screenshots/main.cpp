@@ -3,7 +3,7 @@
 // while a script plays the sibling services (validator states, scanned tickets,
 // card retries, the ignition) and then the simulated services answer the pages.
 //
-//   ticora-screenshots [--out DIR] [--lang en_IE,el_GR] [--only TEXT] [--verbose]
+//   ticora-screenshots [--out DIR] [--lang en_US,el_GR] [--only TEXT] [--verbose]
 //
 // Writes DIR/<locale>/<screen>.png (scripts/screenshots.sh runs it under Xvfb). It
 // picks the renderer as the program does: the software one on a machine without a
@@ -467,7 +467,7 @@ int main(int argc, char* argv[])
     const QCommandLineOption outOption(QStringLiteral("out"), QStringLiteral("Folder for the pictures."),
         QStringLiteral("dir"), QStringLiteral("screenshots"));
     const QCommandLineOption langOption(QStringLiteral("lang"), QStringLiteral("Comma-separated locales."),
-        QStringLiteral("locales"), QStringLiteral("en_IE,el_GR"));
+        QStringLiteral("locales"), QStringLiteral("en_US,el_GR"));
     const QCommandLineOption onlyOption(QStringLiteral("only"),
         QStringLiteral("Only the pictures whose name contains this text."), QStringLiteral("text"));
     const QCommandLineOption verboseOption(QStringLiteral("verbose"), QStringLiteral("Show the program's log."));
