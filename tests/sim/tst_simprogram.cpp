@@ -96,7 +96,7 @@ private slots:
                                   true, kTimeout);
         QTRY_COMPARE_WITH_TIMEOUT(
             lastOn("vexa/board/status").value("device").toObject().value("ignition").toBool(true), false, kTimeout);
-        QVERIFY(hasLine("CMD status online"));
+        QTRY_VERIFY_WITH_TIMEOUT(hasLine("CMD status online"), kTimeout);
 
         QVERIFY(ui->publish(R"({"device": "internal", "filepath": "/opt/vexa/ticora/Valid.wav"})",
                             QStringLiteral("vexa/inspector/audio/play")));
@@ -104,7 +104,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             hasLine(R"(REQ vexa/inspector/audio/play {"device":"internal","filepath":"/opt/vexa/ticora/Valid.wav"})"),
             kTimeout);
-        QVERIFY(m_stdout.contains("[Inspector] Sound played: /opt/vexa/ticora/Valid.wav"));
+        // The service's own line follows the request line and may arrive in a later read.
+        QTRY_VERIFY_WITH_TIMEOUT(m_stdout.contains("[Inspector] Sound played: /opt/vexa/ticora/Valid.wav"), kTimeout);
         QTRY_VERIFY_WITH_TIMEOUT(hasLine("REQ vexa/rfid/disable"), kTimeout);
 
         // The end of the input is not the end of the services.
