@@ -25,24 +25,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-for attempt in 1 2 3 4 5 6 7 8 9 10; do
-  port=$((20000 + RANDOM % 20000))
-  printf 'listener %d 127.0.0.1\nallow_anonymous true\npersistence false\n' "$port" >"$work/mosquitto.conf"
-  mosquitto -c "$work/mosquitto.conf" >"$work/broker.log" 2>&1 &
-  broker=$!
-  for _ in $(seq 50); do
-    grep -q "listen socket on port $port" "$work/broker.log" && break
-    kill -0 "$broker" 2>/dev/null || break
-    sleep 0.1
-  done
-  if grep -q "listen socket on port $port" "$work/broker.log"; then
-    pids+=("$broker")
-    break
-  fi
-  kill "$broker" 2>/dev/null || true
-  broker=
-done
-[ -n "${broker:-}" ] || { echo "no broker could listen" >&2; exit 1; }
+. scripts/lib/private-broker.sh
+start_private_broker "$work" || { echo "no broker could listen" >&2; exit 1; }
+pids+=("$broker")
 pub() { mosquitto_pub -h 127.0.0.1 -p "$port" "$@"; }
 
 head -c 67108864 /dev/zero | tr '\0' 'x' >"$work/big"
