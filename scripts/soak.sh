@@ -186,7 +186,13 @@ sample() {
   fds=$(ls "/proc/$app/fd" | wc -l)
   events=$(stat -c %s "$work/events.ini" 2>/dev/null || echo 0)
   handled=$(handled_now)
-  sent=$(cat "$work/sent" 2>/dev/null || echo 0)
+  # Rewritten all the time like the counts: an empty read is tried again.
+  sent=
+  for _ in $(seq 200); do
+    read -r sent <"$work/sent" 2>/dev/null || true
+    [[ "$sent" =~ ^[0-9]+$ ]] && break
+    nap 0.002
+  done
   printf '%8s %10s %6s %10s %9s %9s\n' "$1" "$rss" "$fds" "$events" "$sent" "$handled"
   echo "$rss $fds $handled" >>"$work/samples.log"
 }
