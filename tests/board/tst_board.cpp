@@ -27,50 +27,15 @@ class TestBoard : public QObject
 private slots:
     void subscribesOnceAndRefreshesOnEveryConnection()
     {
-        LogCapture log(QStringLiteral("[Board] "));
-        FakeMqtt m(false);
-        m.client.setRetryMillis(50);
-        Board board(m.client, B);
-        QCOMPARE(log.lines(QtInfoMsg), QStringList { "Subscribing to topics" });
-        m.client.connect();
-
-        const QStringList subscriptions { B + "/info", B + "/status", B + "/config", B + "/display", B + "/power",
-            B + "/audio", B + "/event" };
-        QCOMPARE(m.transport->subscriptions, subscriptions);
-        const QStringList gets { B + "/status/get", B + "/display/get", B + "/power/get", B + "/audio/get" };
-        QCOMPARE(m.transport->publishedTopics(), gets);
-        for (const auto& p : m.transport->published) {
-            QCOMPARE(p.payload, QByteArray("{}"));
-            QCOMPARE(p.qos, quint8(0));
-            QCOMPARE(p.retain, false);
-        }
-        QVERIFY(log.has(QtDebugMsg, "Refreshing data"));
-
-        // After a lost connection the client renews the subscriptions itself; the
-        // board only asks again.
-        m.transport->drop();
-        QTRY_COMPARE_WITH_TIMEOUT(m.transport->published.size(), 8, 15000);
-        QCOMPARE(m.transport->publishedTopics(), gets + gets);
-        QCOMPARE(m.transport->subscriptions, subscriptions + subscriptions);
+        checkRefreshOnConnection<Board>(QStringLiteral("[Board] "), B,
+            { B + "/info", B + "/status", B + "/config", B + "/display", B + "/power", B + "/audio", B + "/event" },
+            { B + "/status/get", B + "/display/get", B + "/power/get", B + "/audio/get" });
     }
 
     void monitorRefreshesUntilStopped()
     {
         Fixture f;
-        f.board.monitor(20);
-        QCOMPARE(f.m.transport->published.size(), 4); // at once, not after the first interval
-        QVERIFY(f.log.has(QtInfoMsg, "Monitor started : 20 msec(s)"));
-        QTRY_VERIFY_WITH_TIMEOUT(f.m.transport->published.size() >= 12, 15000);
-
-        f.board.monitor(0);
-        QVERIFY(f.log.has(QtInfoMsg, "Monitor stopped"));
-        const int count = f.m.transport->published.size();
-        QTest::qWait(150); // proving an absence: nothing to wait for
-        QCOMPARE(f.m.transport->published.size(), count);
-
-        f.board.monitor(-1);
-        QTest::qWait(100);
-        QCOMPARE(f.m.transport->published.size(), count);
+        checkMonitor(f);
     }
 
     void ledPatternsAreByteExact()

@@ -24,44 +24,15 @@ class TestInspector : public QObject
 private slots:
     void subscribesOnceAndRefreshesOnEveryConnection()
     {
-        LogCapture log(QStringLiteral("[Inspector] "));
-        FakeMqtt m(false);
-        m.client.setRetryMillis(50);
-        Inspector inspector(m.client, B);
-        QCOMPARE(log.lines(), QStringList { "Subscribing to topics" });
-        m.client.connect();
-
-        const QStringList subscriptions { B + "/info", B + "/status", B + "/audio", B + "/stats/cpu",
-            B + "/stats/memory", B + "/stats/disk" };
-        QCOMPARE(m.transport->subscriptions, subscriptions);
-        const QStringList gets { B + "/audio/get", B + "/stats/memory/get", B + "/stats/disk/get",
-            B + "/stats/cpu/get" };
-        QCOMPARE(m.transport->publishedTopics(), gets);
-        for (const auto& p : m.transport->published) {
-            QCOMPARE(p.payload, QByteArray("{}"));
-            QCOMPARE(p.qos, quint8(0));
-            QCOMPARE(p.retain, false);
-        }
-        QVERIFY(log.has(QtInfoMsg, "Refreshing data"));
-
-        m.transport->drop();
-        QTRY_COMPARE_WITH_TIMEOUT(m.transport->published.size(), 8, 15000);
-        QCOMPARE(m.transport->publishedTopics(), gets + gets);
-        QCOMPARE(m.transport->subscriptions, subscriptions + subscriptions);
+        checkRefreshOnConnection<Inspector>(QStringLiteral("[Inspector] "), B,
+            { B + "/info", B + "/status", B + "/audio", B + "/stats/cpu", B + "/stats/memory", B + "/stats/disk" },
+            { B + "/audio/get", B + "/stats/memory/get", B + "/stats/disk/get", B + "/stats/cpu/get" });
     }
 
     void monitorRefreshesUntilStopped()
     {
         Fixture f;
-        f.inspector.monitor(20);
-        QCOMPARE(f.m.transport->published.size(), 4);
-        QVERIFY(f.log.has(QtInfoMsg, "Monitor started : 20 msec(s)"));
-        QTRY_VERIFY_WITH_TIMEOUT(f.m.transport->published.size() >= 12, 15000);
-        f.inspector.monitor(0);
-        QVERIFY(f.log.has(QtInfoMsg, "Monitor stopped"));
-        const int count = f.m.transport->published.size();
-        QTest::qWait(150); // proving an absence: nothing to wait for
-        QCOMPARE(f.m.transport->published.size(), count);
+        checkMonitor(f);
     }
 
     void audioRequestsAreByteExactAndLeaveTheVolumeAlone()

@@ -1,4 +1,4 @@
-#include "FakeTransport.h"
+#include "ClientFixture.h"
 #include "Network.h"
 
 #include <QSignalSpy>
@@ -173,24 +173,8 @@ private slots:
 
     void monitorRepeatsRefresh()
     {
-        FakeMqtt m(false);
-        Network net(m.client, B);
-        int refreshes = 0;
-        QtMessageHandler previous = nullptr;
-        static int* counter = nullptr;
-        counter = &refreshes;
-        previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
-            if (text == QLatin1String("[Network] Refreshing data"))
-                ++*counter;
-        });
-        net.monitor(20);
-        QCOMPARE(refreshes, 1);
-        QTRY_VERIFY_WITH_TIMEOUT(refreshes >= 3, 10000);
-        net.monitor(-1); // refused: the monitor keeps running
-        QVERIFY(net.findChild<QTimer*>()->isActive());
-        net.monitor(0);
-        qInstallMessageHandler(previous);
-        QVERIFY(!net.findChild<QTimer*>()->isActive());
+        ClientFixture<Network> f(QStringLiteral("[Network] "), B);
+        checkMonitor(f);
     }
 };
 
