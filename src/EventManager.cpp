@@ -82,7 +82,8 @@ QList<QByteArray> unescaped(const QByteArray& raw)
         int j = base == 16 ? i + 1 : i;
         uint code = 0;
         for (; j < raw.size(); ++j) {
-            const int digit = QByteArray("0123456789abcdef").indexOf(char(std::tolower(raw.at(j))));
+            const char d = char(std::tolower(raw.at(j)));
+            const int digit = d >= '0' && d <= '9' ? d - '0' : d >= 'a' && d <= 'f' ? d - 'a' + 10 : -1;
             if (digit < 0 || digit >= base)
                 break;
             code = qMin(code * uint(base) + uint(digit), 0xffffu);
@@ -113,6 +114,9 @@ bool ownTimeStamp(const QByteArray& element)
 
 bool foreignSerialisedValue(const QByteArray& value)
 {
+    // Without an "@" or an escape no element can begin with one: most values of a log.
+    if (!value.contains('@') && !value.contains('\\'))
+        return false;
     const QList<QByteArray> elements = unescaped(value);
     for (QByteArray element : elements) {
         element = element.trimmed();
