@@ -66,7 +66,8 @@ private slots:
         QFETCH(QString, name);
         QFETCH(int, paths);
         for (const char* path : { "/opt/vexa/ticora/Valid.wav", "/opt/vexa/ticora/Invalid.wav", "/usr/bin/ticora-sim",
-                 "/usr/bin/ticora-fleet", "/usr/share/doc/ticora/examples/ticora-bridge.conf" })
+                 "/usr/bin/ticora-fleet", "/usr/share/doc/ticora/examples/ticora-bridge.conf",
+                 "/usr/share/man/man1/ticora.1.gz", "/usr/share/man/man1/ticora-fleet.1.gz" })
             QVERIFY2(QFile::exists(m_root + QLatin1String(path)), path);
         QFile unit(m_root + QStringLiteral("/usr/lib/systemd/system/") + name);
         QVERIFY(unit.open(QIODevice::ReadOnly));
