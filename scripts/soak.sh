@@ -114,18 +114,22 @@ pids+=($!)
 exec 6<> <(:)
 nap() { read -r -t "$1" -u 6 || true; }
 
-# The counts as last written; the file is rewritten all the time, so an empty read is
-# tried again. Sets $handled, $valid and $refused.
-read_counts() {
+# The first line of a file the program's counter or the sender rewrites all the time: a
+# read caught between truncation and writing is empty, and is tried again. Sets $line.
+read_rewritten() {
   local try
+  line=
   for try in $(seq 200); do
-    read -r handled valid refused <"$work/counts" 2>/dev/null || true
-    [[ "${handled:-}" =~ ^[0-9]+$ ]] && return 0
-    [ "${handled:-}" = connected ] && break
-    # Caught between truncation and writing: let the counter finish.
+    read -r line <"$1" 2>/dev/null || true
+    [ -n "$line" ] && return 0
     nap 0.002
   done
-  handled=0 valid=0 refused=0
+}
+# The counts as last written. Sets $handled, $valid and $refused.
+read_counts() {
+  read_rewritten "$work/counts"
+  read -r handled valid refused <<<"$line"
+  [[ "${handled:-}" =~ ^[0-9]+$ ]] || handled=0 valid=0 refused=0
 }
 handled_now() {
   read_counts
@@ -186,13 +190,8 @@ sample() {
   fds=$(ls "/proc/$app/fd" | wc -l)
   events=$(stat -c %s "$work/events.ini" 2>/dev/null || echo 0)
   handled=$(handled_now)
-  # Rewritten all the time like the counts: an empty read is tried again.
-  sent=
-  for _ in $(seq 200); do
-    read -r sent <"$work/sent" 2>/dev/null || true
-    [[ "$sent" =~ ^[0-9]+$ ]] && break
-    nap 0.002
-  done
+  read_rewritten "$work/sent"
+  sent=$line
   printf '%8s %10s %6s %10s %9s %9s\n' "$1" "$rss" "$fds" "$events" "$sent" "$handled"
   echo "$rss $fds $handled" >>"$work/samples.log"
 }
